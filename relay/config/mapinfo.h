@@ -1,0 +1,36 @@
+// The map information file: map lengths and objective texts per map.
+#pragma once
+
+#include <array>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "relay/core/settings.h"
+
+struct Relay;
+
+inline constexpr int kMaxMaps = 1000;
+
+// Six texts: blue in English, German, Dutch, then red in English, German, Dutch.
+struct ObjectiveTexts {
+    std::array<Text, 3> blue;
+    std::array<Text, 3> red;
+};
+
+struct MapInfo {
+    std::string name;
+    int side = 0;   // red 0, blue 1, both -1
+    int time = 0;   // seconds
+    std::optional<ObjectiveTexts> taken;
+    std::optional<ObjectiveTexts> secured;
+};
+
+struct MapTable {
+    std::vector<MapInfo> maps;
+    int mapsloaded = 0;
+};
+
+int load_mapinfo(Relay& r, const char* path);
+int map_time(const Relay& r);
+const char* objective_text(Relay& r, int client, int flag);

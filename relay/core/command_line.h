@@ -1,0 +1,11 @@
+// The relay's command line: options, positional arguments, derived values, usage.
+#pragma once
+
+struct Relay;
+
+// Fills the settings from the command line. Returns only when it is acceptable;
+// otherwise prints the usage text and ends the program.
+void parse_command_line(Relay& r, int argc, char** argv);
+
+// Prints the usage text and ends the program with exit_code.
+[[noreturn]] void print_usage(Relay& r, const char* program_name, int exit_code);

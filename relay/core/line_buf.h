@@ -1,0 +1,77 @@
+// One report line under construction: at most 1023 characters, cut silently.
+#pragma once
+
+#include <cstdarg>
+#include <cstddef>
+#include <cstdio>
+#include <string>
+#include <string_view>
+
+struct LineBuf {
+    static constexpr std::size_t cap = 1023;
+
+    char buf[cap + 1] = {0};
+    std::size_t len = 0;
+
+    void clear()
+    {
+        len = 0;
+        buf[0] = 0;
+    }
+    const char* c_str() const { return buf; }
+    std::string_view view() const { return {buf, len}; }
+    std::size_t room() const { return cap - len; }
+
+    // Appends raw bytes (a NUL inside the text ends it, as in a C string).
+    LineBuf& add(std::string_view text)
+    {
+        std::size_t n = 0;
+        while (n < text.size() && text[n] != 0)
+            ++n;
+        if (n > room())
+            n = room();
+        for (std::size_t i = 0; i < n; ++i)
+            buf[len + i] = text[i];
+        len += n;
+        buf[len] = 0;
+        return *this;
+    }
+    LineBuf& add(const char* text) { return text ? add(std::string_view(text)) : *this; }
+    LineBuf& add(const std::string& text) { return add(std::string_view(text)); }
+    LineBuf& add_char(char c)
+    {
+        if (len < cap) {
+            buf[len++] = c;
+            buf[len] = 0;
+        }
+        return *this;
+    }
+
+    // Appends printf-style formatted text, cut to what is left of the line.
+    __attribute__((format(printf, 2, 3))) LineBuf& addf(const char* format, ...)
+    {
+        va_list ap;
+        va_start(ap, format);
+        vaddf(format, ap);
+        va_end(ap);
+        return *this;
+    }
+    LineBuf& vaddf(const char* format, va_list ap)
+    {
+        int n = std::vsnprintf(buf + len, room() + 1, format, ap);
+        if (n > 0)
+            len += static_cast<std::size_t>(n) > room() ? room() : static_cast<std::size_t>(n);
+        buf[len] = 0;
+        return *this;
+    }
+    // Replaces the content with formatted text.
+    __attribute__((format(printf, 2, 3))) LineBuf& setf(const char* format, ...)
+    {
+        clear();
+        va_list ap;
+        va_start(ap, format);
+        vaddf(format, ap);
+        va_end(ap);
+        return *this;
+    }
+};

@@ -1,0 +1,25 @@
+// Tidecore: relays a Soldier of Fortune 2 server's log into an IRC channel.
+#include <cstdio>
+#include <memory>
+#include <new>
+
+#include "relay/core/command_line.h"
+#include "relay/core/main_loop.h"
+#include "relay/core/posix_platform.h"
+#include "relay/core/relay.h"
+
+int main(int argc, char** argv)
+{
+    static PosixPlatform platform;
+    std::unique_ptr<Relay> relay;
+    try {
+        relay = std::make_unique<Relay>(platform);
+        parse_command_line(*relay, argc, argv);
+        run_relay(*relay);
+    } catch (const std::bad_alloc&) {
+        std::fputs("MALLOC ERROR\n", stdout);
+        if (relay)
+            exit_program(*relay, kExitFatal);
+        return kExitFatal;
+    }
+}

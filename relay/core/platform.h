@@ -1,0 +1,97 @@
+// Every contact of the relay with the outside world: wall clock, sleeping, the
+// console, files and sockets. Production uses PosixPlatform; tests use a fake whose
+// sleep advances a virtual clock at once.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+
+// Portable socket error kinds; the IRC input code maps them to its error numbers.
+enum class SockErr {
+    none,
+    would_block,
+    not_initialised,
+    net_down,
+    fault,
+    not_conn,
+    intr,
+    in_progress,
+    net_reset,
+    not_sock,
+    op_not_supp,
+    shutdown,
+    msg_size,
+    inval,
+    conn_aborted,
+    timed_out,
+    conn_reset,
+    other,
+};
+
+struct FileStat {
+    bool exists = false;
+    long long size = 0;
+    // Identity of the file behind a path or handle (device and inode on POSIX);
+    // a different identity for the same path means the file was replaced.
+    unsigned long long identity = 0;
+};
+
+struct Platform {
+    virtual ~Platform() = default;
+
+    // Wall clock in whole seconds since the epoch.
+    virtual long long now() = 0;
+    virtual void sleep_ms(long long ms) = 0;
+
+    // Standard output.
+    virtual void console(const char* text, std::size_t len) = 0;
+
+    // Ends the process. Never returns.
+    [[noreturn]] virtual void exit_process(int code) = 0;
+
+    // Files. Handles are small non-negative integers; -1 means failure.
+    virtual int file_open_read(const std::string& path) = 0;
+    // Opens for appending, creating the file when missing. With private_file the
+    // file is created owner-only and a symbolic link or another user's file at the
+    // path is refused.
+    virtual int file_open_append(const std::string& path, bool private_file) = 0;
+    // Reads up to len bytes at the handle's position: the count, 0 at the end, -1 on error.
+    virtual long file_read(int fh, char* buf, std::size_t len) = 0;
+    virtual long file_write(int fh, const char* data, std::size_t len) = 0;
+    // Moves the read position to an absolute offset.
+    virtual bool file_seek(int fh, long long offset) = 0;
+    virtual void file_close(int fh) = 0;
+    virtual FileStat file_stat(const std::string& path) = 0;
+    virtual FileStat file_stat_handle(int fh) = 0;
+    // Reads a whole file; false when it cannot be opened or read completely.
+    virtual bool read_file(const std::string& path, std::string& out) = 0;
+
+    // Name resolution (IPv4, network byte order; 0 when unknown).
+    virtual uint32_t resolve_name(const char* host) = 0;
+    // Dotted-address conversion; an unparsable text gives 0xFFFFFFFF.
+    virtual uint32_t dotted_address(const char* text) = 0;
+
+    // Sockets (IPv4). Handles are positive; -1 means failure.
+    virtual int sock_create(bool tcp) = 0;
+    virtual int sock_bind_any(int s) = 0;
+    virtual int sock_set_nonblocking(int s) = 0;
+    // Starts a connection: 0 connected, 1 in progress (would block), -1 failed.
+    virtual int sock_connect(int s, uint32_t addr, uint16_t port) = 0;
+    // Waits until the socket can be written: 1 ready, 0 timed out, -1 error.
+    virtual int sock_wait_writable(int s, long long timeout_ms) = 0;
+    // Waits until the socket has data: 1 ready, 0 timed out, -1 error.
+    virtual int sock_wait_readable(int s, long long timeout_ms) = 0;
+    // The pending error of a socket after a non-blocking connect (0 none).
+    virtual int sock_pending_error(int s) = 0;
+    // Bytes sent or received, or -1 with the error in sock_last_error().
+    // Sending never raises a signal on a broken connection.
+    virtual long sock_send(int s, const char* data, std::size_t len) = 0;
+    virtual long sock_recv(int s, char* buf, std::size_t len) = 0;
+    virtual SockErr sock_last_error() = 0;
+    // With hard set the connection is reset (linger 0) instead of shut down.
+    virtual int sock_close(int s, bool hard) = 0;
+
+    // The run-time library's text for the last error (like perror without the prefix).
+    virtual std::string error_text() = 0;
+};

@@ -1,0 +1,323 @@
+#include "relay/core/posix_platform.h"
+
+#include <arpa/inet.h>
+#include <cerrno>
+#include <csignal>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <ctime>
+#include <fcntl.h>
+#include <netdb.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <sys/stat.h>
+#include <sys/types.h>
+#include <unistd.h>
+
+PosixPlatform::PosixPlatform()
+{
+    // A send to a connection the peer has reset must come back as an error, not
+    // end the process.
+    std::signal(SIGPIPE, SIG_IGN);
+}
+
+long long PosixPlatform::now()
+{
+    return static_cast<long long>(std::time(nullptr));
+}
+
+void PosixPlatform::sleep_ms(long long ms)
+{
+    if (ms <= 0)
+        return;
+    timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000L)};
+    while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
+    }
+}
+
+void PosixPlatform::console(const char* text, std::size_t len)
+{
+    std::fwrite(text, 1, len, stdout);
+    std::fflush(stdout);
+}
+
+void PosixPlatform::exit_process(int code)
+{
+    std::fflush(stdout);
+    std::exit(code);
+}
+
+int PosixPlatform::file_open_read(const std::string& path)
+{
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
+    if (fd < 0)
+        last_errno_ = errno;
+    return fd;
+}
+
+int PosixPlatform::file_open_append(const std::string& path, bool private_file)
+{
+    int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
+    mode_t mode = 0644;
+    if (private_file) {
+        flags |= O_NOFOLLOW;
+        mode = 0600;
+    }
+    int fd = ::open(path.c_str(), flags, mode);
+    if (fd < 0) {
+        last_errno_ = errno;
+        return -1;
+    }
+    if (private_file) {
+        // Refuse a file another user planted at the fixed path, and anything that
+        // is not a plain file.
+        struct stat st {};
+        if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode) || st.st_uid != geteuid()) {
+            ::close(fd);
+            return -1;
+        }
+        if (st.st_mode & 0077)
+            fchmod(fd, 0600);
+    }
+    return fd;
+}
+
+long PosixPlatform::file_read(int fh, char* buf, std::size_t len)
+{
+    ssize_t n;
+    do {
+        n = ::read(fh, buf, len);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        last_errno_ = errno;
+    return static_cast<long>(n);
+}
+
+long PosixPlatform::file_write(int fh, const char* data, std::size_t len)
+{
+    std::size_t done = 0;
+    while (done < len) {
+        ssize_t n = ::write(fh, data + done, len - done);
+        if (n < 0) {
+            if (errno == EINTR)
+                continue;
+            last_errno_ = errno;
+            return done ? static_cast<long>(done) : -1;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    return static_cast<long>(done);
+}
+
+bool PosixPlatform::file_seek(int fh, long long offset)
+{
+    return ::lseek(fh, static_cast<off_t>(offset), SEEK_SET) >= 0;
+}
+
+void PosixPlatform::file_close(int fh)
+{
+    if (fh >= 0)
+        ::close(fh);
+}
+
+static FileStat to_filestat(const struct stat& st)
+{
+    FileStat fs;
+    fs.exists = true;
+    fs.size = static_cast<long long>(st.st_size);
+    fs.identity = (static_cast<unsigned long long>(st.st_dev) << 40) ^ static_cast<unsigned long long>(st.st_ino);
+    return fs;
+}
+
+FileStat PosixPlatform::file_stat(const std::string& path)
+{
+    struct stat st {};
+    if (::stat(path.c_str(), &st) != 0)
+        return {};
+    return to_filestat(st);
+}
+
+FileStat PosixPlatform::file_stat_handle(int fh)
+{
+    struct stat st {};
+    if (::fstat(fh, &st) != 0)
+        return {};
+    return to_filestat(st);
+}
+
+bool PosixPlatform::read_file(const std::string& path, std::string& out)
+{
+    out.clear();
+    int fd = file_open_read(path);
+    if (fd < 0)
+        return false;
+    char buf[65536];
+    for (;;) {
+        long n = file_read(fd, buf, sizeof buf);
+        if (n < 0) {
+            ::close(fd);
+            return false;
+        }
+        if (n == 0)
+            break;
+        out.append(buf, static_cast<std::size_t>(n));
+    }
+    ::close(fd);
+    return true;
+}
+
+uint32_t PosixPlatform::resolve_name(const char* host)
+{
+    addrinfo hints{};
+    hints.ai_family = AF_INET;
+    addrinfo* res = nullptr;
+    if (getaddrinfo(host, nullptr, &hints, &res) != 0 || !res)
+        return 0;
+    uint32_t addr = reinterpret_cast<sockaddr_in*>(res->ai_addr)->sin_addr.s_addr;
+    freeaddrinfo(res);
+    return addr;
+}
+
+uint32_t PosixPlatform::dotted_address(const char* text)
+{
+    return inet_addr(text);
+}
+
+int PosixPlatform::sock_create(bool tcp)
+{
+    int s = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        last_errno_ = errno;
+    return s;
+}
+
+int PosixPlatform::sock_bind_any(int s)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_ANY);
+    a.sin_port = 0;
+    return ::bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a);
+}
+
+int PosixPlatform::sock_set_nonblocking(int s)
+{
+    int fl = fcntl(s, F_GETFL, 0);
+    if (fl < 0)
+        return -1;
+    return fcntl(s, F_SETFL, fl | O_NONBLOCK);
+}
+
+int PosixPlatform::sock_connect(int s, uint32_t addr, uint16_t port)
+{
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = addr;
+    a.sin_port = htons(port);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
+        return 0;
+    last_errno_ = errno;
+    if (errno == EINPROGRESS || errno == EWOULDBLOCK || errno == EAGAIN)
+        return 1;
+    return -1;
+}
+
+static int wait_for(int s, short events, long long timeout_ms)
+{
+    pollfd p{s, events, 0};
+    for (;;) {
+        int r = ::poll(&p, 1, static_cast<int>(timeout_ms < 0 ? 0 : timeout_ms));
+        if (r < 0 && errno == EINTR)
+            continue;
+        if (r < 0)
+            return -1;
+        if (r == 0)
+            return 0;
+        return 1;
+    }
+}
+
+int PosixPlatform::sock_wait_writable(int s, long long timeout_ms)
+{
+    return wait_for(s, POLLOUT, timeout_ms);
+}
+
+int PosixPlatform::sock_wait_readable(int s, long long timeout_ms)
+{
+    return wait_for(s, POLLIN, timeout_ms);
+}
+
+int PosixPlatform::sock_pending_error(int s)
+{
+    int err = 0;
+    socklen_t len = sizeof err;
+    if (getsockopt(s, SOL_SOCKET, SO_ERROR, &err, &len) != 0)
+        return errno;
+    return err;
+}
+
+long PosixPlatform::sock_send(int s, const char* data, std::size_t len)
+{
+    ssize_t n;
+    do {
+        n = ::send(s, data, len, MSG_NOSIGNAL);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        last_errno_ = errno;
+    return static_cast<long>(n);
+}
+
+long PosixPlatform::sock_recv(int s, char* buf, std::size_t len)
+{
+    ssize_t n;
+    do {
+        n = ::recv(s, buf, len, 0);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0)
+        last_errno_ = errno;
+    return static_cast<long>(n);
+}
+
+SockErr PosixPlatform::sock_last_error()
+{
+    switch (last_errno_) {
+    case 0: return SockErr::none;
+    case EAGAIN: return SockErr::would_block;
+#if EWOULDBLOCK != EAGAIN
+    case EWOULDBLOCK: return SockErr::would_block;
+#endif
+    case ENETDOWN: return SockErr::net_down;
+    case EFAULT: return SockErr::fault;
+    case ENOTCONN: return SockErr::not_conn;
+    case EINTR: return SockErr::intr;
+    case EINPROGRESS: return SockErr::in_progress;
+    case ENETRESET: return SockErr::net_reset;
+    case ENOTSOCK: return SockErr::not_sock;
+    case EOPNOTSUPP: return SockErr::op_not_supp;
+    case ESHUTDOWN: return SockErr::shutdown;
+    case EMSGSIZE: return SockErr::msg_size;
+    case EINVAL: return SockErr::inval;
+    case ECONNABORTED: return SockErr::conn_aborted;
+    case ETIMEDOUT: return SockErr::timed_out;
+    case ECONNRESET: return SockErr::conn_reset;
+    default: return SockErr::other;
+    }
+}
+
+int PosixPlatform::sock_close(int s, bool hard)
+{
+    if (s < 0)
+        return 0;
+    if (hard) {
+        linger l{1, 0};
+        setsockopt(s, SOL_SOCKET, SO_LINGER, &l, sizeof l);
+    }
+    return ::close(s);
+}
+
+std::string PosixPlatform::error_text()
+{
+    return std::strerror(last_errno_ ? last_errno_ : errno);
+}

@@ -1,0 +1,38 @@
+#pragma once
+
+#include "relay/core/platform.h"
+
+// The real platform: POSIX files and sockets, the system clock, standard output.
+struct PosixPlatform final : Platform {
+    PosixPlatform();
+    long long now() override;
+    void sleep_ms(long long ms) override;
+    void console(const char* text, std::size_t len) override;
+    [[noreturn]] void exit_process(int code) override;
+    int file_open_read(const std::string& path) override;
+    int file_open_append(const std::string& path, bool private_file) override;
+    long file_read(int fh, char* buf, std::size_t len) override;
+    long file_write(int fh, const char* data, std::size_t len) override;
+    bool file_seek(int fh, long long offset) override;
+    void file_close(int fh) override;
+    FileStat file_stat(const std::string& path) override;
+    FileStat file_stat_handle(int fh) override;
+    bool read_file(const std::string& path, std::string& out) override;
+    uint32_t resolve_name(const char* host) override;
+    uint32_t dotted_address(const char* text) override;
+    int sock_create(bool tcp) override;
+    int sock_bind_any(int s) override;
+    int sock_set_nonblocking(int s) override;
+    int sock_connect(int s, uint32_t addr, uint16_t port) override;
+    int sock_wait_writable(int s, long long timeout_ms) override;
+    int sock_wait_readable(int s, long long timeout_ms) override;
+    int sock_pending_error(int s) override;
+    long sock_send(int s, const char* data, std::size_t len) override;
+    long sock_recv(int s, char* buf, std::size_t len) override;
+    SockErr sock_last_error() override;
+    int sock_close(int s, bool hard) override;
+    std::string error_text() override;
+
+private:
+    int last_errno_ = 0;
+};

@@ -1,0 +1,5 @@
+// Kill bookkeeping state beyond the player table (per-map weapon statistics).
+#pragma once
+
+struct KillState {
+};

@@ -1,0 +1,6 @@
+// The player statistics report.
+#pragma once
+
+struct Relay;
+
+void show_stats(Relay& r, const char* target);

@@ -1,0 +1,66 @@
+// The player table (1000 slots, high-water playercount) and the two teams.
+#pragma once
+
+#include <string>
+
+#include "relay/core/settings.h"
+
+struct Relay;
+
+inline constexpr int kMaxPlayers = 1000;
+inline constexpr int kWorldId = 1022; // the "killer" of deaths by the world
+
+struct PlayerRecord {
+    Text name;
+    int id = -1;        // client number, or slot index for name-registered players; -1 free
+    int team = 0;       // 0 unknown, 1 red, 2 blue, 3 spectator
+    int score = 0;
+    int ping = 0;
+    int kills = 0;
+    int deaths = 0;
+    int teamkills = 0;
+    int suicides = 0;
+    int teamkilled = 0;
+    int tp = 0;         // team-kill suspicion count
+    double ratio = 0.0; // sort key, valid right after sort_players
+};
+
+struct TeamState {
+    std::string redteamname = "Red";
+    std::string blueteamname = "Blue";
+    Text redclantag = std::string("Red");
+    Text blueclantag = std::string("Blue");
+    int teamscores[10] = {0};
+    int& redscore() { return teamscores[1]; }
+    int& bluescore() { return teamscores[2]; }
+    int redscore() const { return teamscores[1]; }
+    int bluescore() const { return teamscores[2]; }
+};
+
+struct PlayerTable {
+    PlayerRecord slots[kMaxPlayers];
+    int playercount = 0;
+};
+
+// By client number.
+void add_player(Relay& r, int id);
+void delete_player(Relay& r, int id);
+void set_player_name(Relay& r, int id, const char* name);
+void set_player_team(Relay& r, int id, int team);
+void set_player_score(Relay& r, int id, int score, int ping);
+int team_of(const Relay& r, int id);
+int find_player(const Relay& r, int id);
+const char* player_name(const Relay& r, int id);
+
+// By name (first slot in use with that exact name).
+void set_ping_by_name(Relay& r, const char* name, int ping);
+void set_score_by_name(Relay& r, const char* name, int score);
+void set_team_by_name(Relay& r, const char* name, int team);
+int team_by_name(Relay& r, const char* name);
+
+// Whole table.
+void clear_players(Relay& r);
+void reset_player_stats(Relay& r);
+void swap_player_teams(Relay& r);
+void sort_players(Relay& r);
+int team_colour(const Relay& r, int team);

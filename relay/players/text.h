@@ -1,0 +1,38 @@
+// Text helpers used everywhere: null-safe comparisons, case-folding search, copies,
+// and the game's colour codes (caret + code character) turned into IRC colours or
+// removed.
+#pragma once
+
+#include <cstddef>
+#include <string>
+
+#include "relay/core/line_buf.h"
+#include "relay/core/settings.h"
+
+// IRC control characters.
+inline constexpr char kColour = '\x03';
+inline constexpr char kBold = '\x02';
+inline constexpr char kPlain = '\x0f';
+inline constexpr char kReverse = '\x16';
+inline constexpr char kUnderline = '\x1f';
+
+// 0 when equal. Absent and empty texts are handled before the byte comparison:
+// two absent or two empty texts are equal, absent and empty are not.
+int safe_strcmp(const char* a, const char* b);
+int safe_stricmp(const char* a, const char* b);
+int safe_strncmp(const char* a, const char* b, std::size_t n);
+int safe_strnicmp(const char* a, const char* b, std::size_t n);
+
+// First place of pattern in text; the pattern's first character must match
+// exactly, the rest ignoring ASCII case. Null when not found.
+const char* find_nocase(const char* text, const char* pattern);
+
+// A copy of s, or unset when s is null.
+Text copy_string(const char* s);
+
+// Appends src to out with every game colour code turned into an IRC colour code.
+// osp enables the OSP mod's extended codes.
+void translate_colours(int osp, const char* src, LineBuf& out);
+
+// src without its game colour codes.
+std::string strip_colours(int osp, const char* src);

@@ -1,0 +1,332 @@
+#include "tests/support/fake_platform.h"
+
+#include <arpa/inet.h>
+#include <cstdio>
+#include <cstring>
+
+void FakePlatform::write_file(const std::string& path, std::string_view content)
+{
+    auto& f = files[path];
+    if (!f) {
+        f = std::make_shared<FakeFileData>();
+        f->identity = next_identity++;
+    }
+    f->content.assign(content);
+}
+
+void FakePlatform::append_file(const std::string& path, std::string_view content)
+{
+    auto& f = files[path];
+    if (!f) {
+        f = std::make_shared<FakeFileData>();
+        f->identity = next_identity++;
+    }
+    f->content.append(content);
+}
+
+void FakePlatform::replace_file(const std::string& path, std::string_view content)
+{
+    auto f = std::make_shared<FakeFileData>();
+    f->identity = next_identity++;
+    f->content.assign(content);
+    files[path] = f;
+}
+
+void FakePlatform::remove_file(const std::string& path)
+{
+    files.erase(path);
+}
+
+std::string FakePlatform::file_content(const std::string& path) const
+{
+    auto it = files.find(path);
+    return it == files.end() ? std::string() : it->second->content;
+}
+
+FakeSocket* FakePlatform::socket(int handle)
+{
+    auto it = sockets.find(handle);
+    return it == sockets.end() ? nullptr : &it->second;
+}
+
+FakeSocket* FakePlatform::last_socket(bool tcp)
+{
+    for (auto it = sockets.rbegin(); it != sockets.rend(); ++it)
+        if (it->second.tcp == tcp)
+            return &it->second;
+    return nullptr;
+}
+
+long long FakePlatform::now()
+{
+    return clock_ms / 1000;
+}
+
+void FakePlatform::sleep_ms(long long ms)
+{
+    if (ms > 0) {
+        clock_ms += ms;
+        slept_ms += ms;
+    }
+}
+
+void FakePlatform::console(const char* text, std::size_t len)
+{
+    out.append(text, len);
+}
+
+void FakePlatform::exit_process(int code)
+{
+    throw FakeExit{code};
+}
+
+int FakePlatform::file_open_read(const std::string& path)
+{
+    auto it = files.find(path);
+    if (it == files.end())
+        return -1;
+    int h = next_handle++;
+    handles[h] = Handle{it->second, 0, false};
+    return h;
+}
+
+int FakePlatform::file_open_append(const std::string& path, bool)
+{
+    auto& f = files[path];
+    if (!f) {
+        f = std::make_shared<FakeFileData>();
+        f->identity = next_identity++;
+    }
+    int h = next_handle++;
+    handles[h] = Handle{f, 0, true};
+    return h;
+}
+
+long FakePlatform::file_read(int fh, char* buf, std::size_t len)
+{
+    auto it = handles.find(fh);
+    if (it == handles.end())
+        return -1;
+    Handle& h = it->second;
+    const std::string& c = h.file->content;
+    if (h.pos >= static_cast<long long>(c.size()))
+        return 0;
+    std::size_t n = std::min(len, c.size() - static_cast<std::size_t>(h.pos));
+    std::memcpy(buf, c.data() + h.pos, n);
+    h.pos += static_cast<long long>(n);
+    return static_cast<long>(n);
+}
+
+long FakePlatform::file_write(int fh, const char* data, std::size_t len)
+{
+    auto it = handles.find(fh);
+    if (it == handles.end())
+        return -1;
+    it->second.file->content.append(data, len);
+    return static_cast<long>(len);
+}
+
+bool FakePlatform::file_seek(int fh, long long offset)
+{
+    auto it = handles.find(fh);
+    if (it == handles.end() || offset < 0)
+        return false;
+    it->second.pos = offset;
+    return true;
+}
+
+void FakePlatform::file_close(int fh)
+{
+    handles.erase(fh);
+}
+
+FileStat FakePlatform::file_stat(const std::string& path)
+{
+    auto it = files.find(path);
+    if (it == files.end())
+        return {};
+    return FileStat{true, static_cast<long long>(it->second->content.size()), it->second->identity};
+}
+
+FileStat FakePlatform::file_stat_handle(int fh)
+{
+    auto it = handles.find(fh);
+    if (it == handles.end())
+        return {};
+    return FileStat{true, static_cast<long long>(it->second.file->content.size()), it->second.file->identity};
+}
+
+bool FakePlatform::read_file(const std::string& path, std::string& out_text)
+{
+    auto it = files.find(path);
+    if (it == files.end())
+        return false;
+    out_text = it->second->content;
+    return true;
+}
+
+uint32_t FakePlatform::resolve_name(const char* host)
+{
+    auto it = hosts.find(host);
+    return it == hosts.end() ? 0 : it->second;
+}
+
+uint32_t FakePlatform::dotted_address(const char* text)
+{
+    return inet_addr(text);
+}
+
+int FakePlatform::sock_create(bool tcp)
+{
+    int h = next_socket++;
+    FakeSocket s;
+    s.handle = h;
+    s.tcp = tcp;
+    sockets[h] = std::move(s);
+    return h;
+}
+
+int FakePlatform::sock_bind_any(int)
+{
+    return 0;
+}
+
+int FakePlatform::sock_set_nonblocking(int s)
+{
+    if (auto* fs = socket(s))
+        fs->nonblocking = true;
+    return 0;
+}
+
+int FakePlatform::sock_connect(int s, uint32_t addr, uint16_t port)
+{
+    FakeSocket* fs = socket(s);
+    if (!fs)
+        return -1;
+    fs->addr = addr;
+    fs->port = port;
+    int r = on_connect ? on_connect(addr, port, fs->tcp) : 0;
+    if (r == -1)
+        last_error = SockErr::conn_reset;
+    else if (on_socket)
+        on_socket(*fs);
+    return r;
+}
+
+int FakePlatform::sock_wait_writable(int, long long timeout_ms)
+{
+    if (writable_result == 0)
+        sleep_ms(timeout_ms);
+    return writable_result;
+}
+
+int FakePlatform::sock_wait_readable(int s, long long timeout_ms)
+{
+    FakeSocket* fs = socket(s);
+    if (fs && !fs->inbox.empty())
+        return 1;
+    sleep_ms(timeout_ms);
+    return 0;
+}
+
+int FakePlatform::sock_pending_error(int)
+{
+    return pending_error;
+}
+
+long FakePlatform::sock_send(int s, const char* data, std::size_t len)
+{
+    FakeSocket* fs = socket(s);
+    if (!fs || !fs->open) {
+        last_error = SockErr::not_sock;
+        return -1;
+    }
+    if (fs->send_error != SockErr::none) {
+        last_error = fs->send_error;
+        fs->send_error = SockErr::none;
+        return -1;
+    }
+    std::size_t n = len;
+    if (fs->send_limit >= 0 && static_cast<std::size_t>(fs->send_limit) < n)
+        n = static_cast<std::size_t>(fs->send_limit);
+    if (n == 0 && len > 0) {
+        last_error = SockErr::would_block;
+        return -1;
+    }
+    fs->sent.append(data, n);
+    if (fs->on_send)
+        fs->on_send(*fs, std::string_view(data, n));
+    return static_cast<long>(n);
+}
+
+long FakePlatform::sock_recv(int s, char* buf, std::size_t len)
+{
+    FakeSocket* fs = socket(s);
+    if (!fs || !fs->open) {
+        last_error = SockErr::not_sock;
+        return -1;
+    }
+    if (fs->inbox.empty()) {
+        if (fs->recv_error != SockErr::none) {
+            last_error = fs->recv_error;
+            fs->recv_error = SockErr::none;
+            return -1;
+        }
+        last_error = SockErr::would_block;
+        return -1;
+    }
+    std::string& chunk = fs->inbox.front();
+    std::size_t n = std::min(len, chunk.size());
+    std::memcpy(buf, chunk.data(), n);
+    if (n == chunk.size())
+        fs->inbox.pop_front();
+    else
+        chunk.erase(0, n);
+    return static_cast<long>(n);
+}
+
+SockErr FakePlatform::sock_last_error()
+{
+    return last_error;
+}
+
+int FakePlatform::sock_close(int s, bool hard)
+{
+    if (s < 0)
+        return 0;
+    if (FakeSocket* fs = socket(s)) {
+        fs->open = false;
+        fs->hard_closed = hard;
+    }
+    return 0;
+}
+
+std::string FakePlatform::error_text()
+{
+    return "Fake error";
+}
+
+std::string visible(std::string_view bytes)
+{
+    std::string v;
+    for (unsigned char c : bytes) {
+        switch (c) {
+        case 0x03: v += "{C}"; break;
+        case 0x02: v += "{B}"; break;
+        case 0x16: v += "{R}"; break;
+        case 0x0f: v += "{O}"; break;
+        case 0x1f: v += "{U}"; break;
+        case '\r': v += "{CR}"; break;
+        case '\n': v += "{LF}"; break;
+        default:
+            if (c < 32 || c > 126) {
+                char hex[8];
+                std::snprintf(hex, sizeof hex, "{%02x}", c);
+                v += hex;
+            } else {
+                v += static_cast<char>(c);
+            }
+        }
+    }
+    return v;
+}

@@ -1,0 +1,112 @@
+// A platform for tests: virtual clock (sleeping advances it at once), captured
+// console, in-memory files and scriptable sockets.
+#pragma once
+
+#include <cstdint>
+#include <deque>
+#include <functional>
+#include <map>
+#include <memory>
+#include <string>
+#include <string_view>
+#include <vector>
+
+#include "relay/core/platform.h"
+
+// Thrown by exit_process so a test can watch the program end.
+struct FakeExit {
+    int code;
+};
+
+struct FakeFileData {
+    std::string content;
+    unsigned long long identity = 0;
+};
+
+struct FakeSocket {
+    int handle = 0;
+    bool tcp = true;
+    bool open = true;
+    bool nonblocking = false;
+    bool hard_closed = false;
+    uint32_t addr = 0;
+    uint16_t port = 0;
+    std::string sent;                 // every byte the relay sent, in order
+    std::deque<std::string> inbox;    // chunks the relay will receive, one per recv
+    SockErr recv_error = SockErr::none; // returned by recv once the inbox is empty (then cleared)
+    SockErr send_error = SockErr::none; // returned by the next send (then cleared)
+    long send_limit = -1;              // most bytes one send takes (-1: all)
+    // Called after bytes were sent, e.g. to script a peer's answers into inbox.
+    std::function<void(FakeSocket&, std::string_view)> on_send;
+};
+
+struct FakePlatform : Platform {
+    long long clock_ms = 1000000LL * 1000; // virtual wall clock in milliseconds
+    long long slept_ms = 0;                // total virtual sleep
+    std::string out;                       // console output
+
+    // Files by path.
+    std::map<std::string, std::shared_ptr<FakeFileData>> files;
+    struct Handle {
+        std::shared_ptr<FakeFileData> file;
+        long long pos = 0;
+        bool append = false;
+    };
+    std::map<int, Handle> handles;
+    int next_handle = 3;
+    unsigned long long next_identity = 1;
+
+    // Sockets by handle, host names, and how connections go.
+    std::map<int, FakeSocket> sockets;
+    std::map<std::string, uint32_t> hosts;
+    // Decides a connect: 0 connected, 1 in progress (then writable decides), -1 refused.
+    std::function<int(uint32_t addr, uint16_t port, bool tcp)> on_connect;
+    // Called for every new socket after a successful connect (to set up a peer).
+    std::function<void(FakeSocket&)> on_socket;
+    int writable_result = 1; // result of sock_wait_writable
+    int pending_error = 0;
+    SockErr last_error = SockErr::none;
+    int next_socket = 100;
+
+    // Test helpers.
+    void write_file(const std::string& path, std::string_view content);  // create or overwrite in place
+    void append_file(const std::string& path, std::string_view content); // create or append
+    void replace_file(const std::string& path, std::string_view content); // a new file at the path
+    void remove_file(const std::string& path);
+    std::string file_content(const std::string& path) const;
+    FakeSocket* socket(int handle);
+    FakeSocket* last_socket(bool tcp = true);
+
+    long long now() override;
+    void sleep_ms(long long ms) override;
+    void console(const char* text, std::size_t len) override;
+    [[noreturn]] void exit_process(int code) override;
+    int file_open_read(const std::string& path) override;
+    int file_open_append(const std::string& path, bool private_file) override;
+    long file_read(int fh, char* buf, std::size_t len) override;
+    long file_write(int fh, const char* data, std::size_t len) override;
+    bool file_seek(int fh, long long offset) override;
+    void file_close(int fh) override;
+    FileStat file_stat(const std::string& path) override;
+    FileStat file_stat_handle(int fh) override;
+    bool read_file(const std::string& path, std::string& out) override;
+    uint32_t resolve_name(const char* host) override;
+    uint32_t dotted_address(const char* text) override;
+    int sock_create(bool tcp) override;
+    int sock_bind_any(int s) override;
+    int sock_set_nonblocking(int s) override;
+    int sock_connect(int s, uint32_t addr, uint16_t port) override;
+    int sock_wait_writable(int s, long long timeout_ms) override;
+    int sock_wait_readable(int s, long long timeout_ms) override;
+    int sock_pending_error(int s) override;
+    long sock_send(int s, const char* data, std::size_t len) override;
+    long sock_recv(int s, char* buf, std::size_t len) override;
+    SockErr sock_last_error() override;
+    int sock_close(int s, bool hard) override;
+    std::string error_text() override;
+};
+
+// Control bytes made visible for failure messages: {C} colour, {B} bold, {R} reverse,
+// {O} plain, {U} underline, \r and \n as {CR} {LF}, other bytes below 32 or above
+// 126 as {xx} in hex.
+std::string visible(std::string_view bytes);
