@@ -4,6 +4,7 @@
 
 #include <QStringList>
 
+#include <algorithm>
 #include <climits>
 
 namespace tidepanel {
@@ -130,7 +131,7 @@ bool load_settings(QSettings &store, LauncherSettings &s)
 
     const QString debug = read(store, "Debug");
     if (holds_text(debug))
-        s.debugLevel = static_cast<int>(qBound<long long>(INT_MIN, integer_value(debug), INT_MAX));
+        s.debugLevel = static_cast<int>(std::clamp<long long>(integer_value(debug), INT_MIN, INT_MAX));
 
     // An old launcher wrote the Q user under a misspelt name; clear that leftover.
     if (read(store, "QuakenerUser") == kEmpty)
