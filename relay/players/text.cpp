@@ -1,0 +1,187 @@
+#include "relay/players/text.h"
+
+#include <cstring>
+
+namespace {
+
+// Every character that may follow a caret in a game colour code. The digits are the
+// standard codes, the rest are the OSP mod's extended codes.
+constexpr const char* kCodeChars = "0123456789ABCDEFGHIJKLMNOabcdefghijklmnop;:<>=?@";
+
+struct ColourRow {
+    char code;
+    const char* irc; // mIRC colour number as written after the colour character
+};
+
+// Colour numbers of the extended codes (used only while osp is on).
+constexpr ColourRow kExtendedColours[] = {
+    {':', "0"},  {';', "7"},  {'<', "3"},  {'=', "9"},  {'>', "2"},  {'?', "4"},
+    {'@', "5"},  {'A', "7"},  {'a', "7"},  {'B', "10"}, {'b', "10"}, {'C', "6"},
+    {'c', "6"},  {'D', "11"}, {'d', "11"}, {'E', "13"}, {'e', "13"}, {'F', "11"},
+    {'f', "11"}, {'G', "7"},  {'g', "7"},  {'H', "3"},  {'h', "3"},  {'I', "4"},
+    {'i', "4"},  {'J', "5"},  {'j', "5"},  {'K', "5"},  {'k', "5"},  {'L', "8"},
+    {'l', "8"},  {'M', "10"}, {'m', "10"}, {'N', "0"},  {'n', "0"},  {'O', "0"},
+    {'o', "0"},  {'p', "14"},
+};
+
+// Colour numbers of the digit codes 0 to 9.
+constexpr const char* kDigitColours[10] = {"14", "4", "3", "8", "12", "11", "13", "0", "7", "15"};
+
+bool is_digit(char c) { return c >= '0' && c <= '9'; }
+
+unsigned char fold(unsigned char c) { return (c >= 'A' && c <= 'Z') ? static_cast<unsigned char>(c - 'A' + 'a') : c; }
+
+// The rules shared by all four comparisons for absent and empty texts. Returns -2
+// when both texts are present and non-empty, so the byte comparison decides.
+int presence_rule(const char* a, const char* b)
+{
+    if (!a)
+        return b ? 1 : 0;
+    if (!b)
+        return 1;
+    if (!*a)
+        return *b ? 1 : 0;
+    if (!*b)
+        return 1;
+    return -2;
+}
+
+int compare_bytes(const char* a, const char* b, std::size_t n, bool nocase)
+{
+    for (std::size_t i = 0; i < n; ++i) {
+        unsigned char ca = static_cast<unsigned char>(a[i]);
+        unsigned char cb = static_cast<unsigned char>(b[i]);
+        if (nocase) {
+            ca = fold(ca);
+            cb = fold(cb);
+        }
+        if (ca != cb)
+            return ca < cb ? -1 : 1;
+        if (ca == 0)
+            return 0;
+    }
+    return 0;
+}
+
+const char* extended_colour(char code)
+{
+    for (const ColourRow& row : kExtendedColours)
+        if (row.code == code)
+            return row.irc;
+    return nullptr;
+}
+
+// A code character for strip_colours while osp is on (the same set as above,
+// without the digits, which are handled first).
+bool is_extended_code(char c)
+{
+    if (c == 0)
+        return false;
+    return std::strchr(":;<=>?@p", c) != nullptr || (c >= 'A' && c <= 'O') || (c >= 'a' && c <= 'o');
+}
+
+} // namespace
+
+int safe_strcmp(const char* a, const char* b)
+{
+    int rule = presence_rule(a, b);
+    return rule != -2 ? rule : compare_bytes(a, b, static_cast<std::size_t>(-1), false);
+}
+
+int safe_stricmp(const char* a, const char* b)
+{
+    int rule = presence_rule(a, b);
+    return rule != -2 ? rule : compare_bytes(a, b, static_cast<std::size_t>(-1), true);
+}
+
+int safe_strncmp(const char* a, const char* b, std::size_t n)
+{
+    int rule = presence_rule(a, b);
+    return rule != -2 ? rule : compare_bytes(a, b, n, false);
+}
+
+int safe_strnicmp(const char* a, const char* b, std::size_t n)
+{
+    int rule = presence_rule(a, b);
+    return rule != -2 ? rule : compare_bytes(a, b, n, true);
+}
+
+const char* find_nocase(const char* text, const char* pattern)
+{
+    if (!text || !pattern)
+        return nullptr;
+    if (!*pattern)
+        return text;
+    std::size_t rest = std::strlen(pattern + 1);
+    for (const char* p = text; *p; ++p) {
+        // The first character must match exactly; clan tags such as "[ABC]" start
+        // with punctuation, the letters after it may differ in case.
+        if (*p != *pattern)
+            continue;
+        if (compare_bytes(p + 1, pattern + 1, rest, true) == 0)
+            return p;
+    }
+    return nullptr;
+}
+
+Text copy_string(const char* s)
+{
+    if (!s)
+        return std::nullopt;
+    return std::string(s);
+}
+
+void translate_colours(int osp, const char* src, LineBuf& out)
+{
+    if (!src)
+        return;
+    const char* rest = src;
+    const char* caret = std::strchr(rest, '^');
+    while (caret) {
+        char code = caret[1];
+        // A caret at the very end (code NUL) counts as a code: the game does the
+        // same and shows nothing for it, so it becomes a bare colour character.
+        bool in_set = code == 0 || std::strchr(kCodeChars, code) != nullptr;
+        if (!in_set) {
+            caret = std::strchr(caret + 1, '^');
+            continue;
+        }
+        out.add(std::string_view(rest, static_cast<std::size_t>(caret - rest)));
+        out.add_char(kColour);
+        rest = caret + 1;
+        if (is_digit(code)) {
+            out.add(kDigitColours[code - '0']);
+            ++rest;
+        } else if (osp && code != 0 && extended_colour(code)) {
+            out.add(extended_colour(code));
+            ++rest;
+        }
+        // A digit right after a colour number would be read as part of it.
+        if (is_digit(*rest)) {
+            out.add_char(kReverse);
+            out.add_char(kReverse);
+        }
+        caret = std::strchr(rest, '^');
+    }
+    out.add(rest);
+}
+
+std::string strip_colours(int osp, const char* src)
+{
+    std::string out;
+    if (!src)
+        return out;
+    for (const char* p = src; *p; ++p) {
+        if (*p != '^') {
+            out += *p;
+            continue;
+        }
+        char next = p[1];
+        if (is_digit(next) || (osp && is_extended_code(next))) {
+            ++p; // drop the caret and its code character
+            continue;
+        }
+        out += '^';
+    }
+    return out;
+}
