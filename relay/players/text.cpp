@@ -139,8 +139,8 @@ void translate_colours(int osp, const char* src, LineBuf& out)
     const char* caret = std::strchr(rest, '^');
     while (caret) {
         char code = caret[1];
-        // A caret at the very end (code NUL) counts as a code: the game does the
-        // same and shows nothing for it, so it becomes a bare colour character.
+        // A caret at the very end (code NUL) counts as a code too and becomes a
+        // bare colour character, which IRC clients show as nothing.
         bool in_set = code == 0 || std::strchr(kCodeChars, code) != nullptr;
         if (!in_set) {
             caret = std::strchr(caret + 1, '^');
