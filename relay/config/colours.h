@@ -29,6 +29,13 @@ struct ColourStyles {
     int blueteamcolor = 11;
     int specteamcolor = 4;
     int unknownteamcolor = 0;
+
+    // Lines of the last reading that changed nothing although they were not
+    // comments: key lines outside a section, without a key or value, with an
+    // unknown key or colour name, and heads of unknown sections.
+    int ignoredlines = 0;
 };
 
+// Reads the colour file: named styles and the general settings. Changes only what
+// the file names; a file that cannot be read changes nothing.
 void load_colours(Relay& r, const char* filename);

@@ -1,0 +1,143 @@
+#include "relay/gamelog/reports.h"
+
+#include <string>
+
+#include "relay/core/line_buf.h"
+#include "relay/core/relay.h"
+#include "relay/gamelog/phrases.h"
+#include "relay/irc/output.h"
+#include "relay/players/text.h"
+
+namespace {
+
+int out_lang(const Relay& r)
+{
+    int lang = r.settings.langout;
+    return lang >= 0 && lang <= 2 ? lang : 0;
+}
+
+// "[mm:ss]"; minutes run on past 60.
+void clock_text(LineBuf& out, long long seconds)
+{
+    out.setf("[%02lld:%02lld]", seconds / 60, seconds % 60);
+}
+
+struct GameTypeName {
+    int code;
+    const char* name;
+};
+
+constexpr GameTypeName kGameTypes[] = {
+    {5, "Infiltration"},
+    {6, "Demolition"},
+    {7, "Capture The Flag"},
+    {8, "Death Match"},
+    {9, "Team Death Match"},
+};
+
+const char* gametype_name(int code)
+{
+    for (const GameTypeName& g : kGameTypes)
+        if (g.code == code)
+            return g.name;
+    return "Unknown";
+}
+
+} // namespace
+
+const char* make_time(Relay& r, long long start, long long now, int maptime)
+{
+    // One buffer for the whole program: the result stays valid until the next call.
+    static LineBuf clock;
+    clock.clear();
+    if (!r.settings.usetime)
+        return clock.c_str();
+
+    trace(r, 101, "%lld %lld %d\n", start, now, maptime);
+    long long elapsed = now - start;
+    if (r.settings.timedirection == 1 || (r.settings.timedirection == 0 && maptime == 0)) {
+        clock_text(clock, elapsed);
+    } else if (r.settings.timedirection == 0) {
+        trace(r, 101, "make_time(): maptime: %d:%02d elapsed: %lld:%02lld\n", maptime / 60,
+              maptime % 60, elapsed / 60, elapsed % 60);
+        if (maptime >= elapsed)
+            clock_text(clock, maptime - elapsed);
+        else
+            clock.setf("*%02lld:%02lld*", (elapsed - maptime) / 60, (elapsed - maptime) % 60);
+    }
+    return clock.c_str();
+}
+
+void report_score(Relay& r, const char* target, int mark)
+{
+    const ColourStyles& c = r.colours;
+    const char* style = c.gamescore.c_str();
+    LineBuf line;
+
+    if (r.game.showscoretext) {
+        line.setf(":%c%s SCORE: %s", kColour, style, r.game.showscoretext->c_str());
+        if (mark)
+            r.game.eventline = 1;
+        send_privmsg(r, target, line.c_str());
+        r.game.eventline = 0;
+        mark = 0;
+    }
+
+    int red = r.teams.redscore();
+    int blue = r.teams.bluescore();
+    if (r.settings.teammode) {
+        std::string redname = strip_colours(r.settings.osp, r.teams.redteamname.c_str());
+        std::string bluename = strip_colours(r.settings.osp, r.teams.blueteamname.c_str());
+        line.setf(":%c%s SCORE:%c%d %s %c%s-%c%d %s%c%s:%c%d %d %c%s-%c%d %d", kColour, style,
+                  kColour, c.redteamcolor, redname.c_str(), kColour, style, kColour,
+                  c.blueteamcolor, bluename.c_str(), kColour, style, kColour, c.redteamcolor, red,
+                  kColour, style, kColour, c.blueteamcolor, blue);
+    } else {
+        line.setf(":%c%s SCORE: ", kColour, style);
+        translate_colours(r.settings.osp, r.teams.redteamname.c_str(), line);
+        line.addf(" %c%s- ", kColour, style);
+        translate_colours(r.settings.osp, r.teams.blueteamname.c_str(), line);
+        line.addf(" %c%s:%c%d %d %c%s-%c%d %d", kColour, style, kColour, c.redteamcolor, red,
+                  kColour, style, kColour, c.blueteamcolor, blue);
+    }
+    send_privmsg(r, target, line.c_str());
+}
+
+void report_map(Relay& r, const char* target)
+{
+    if (!r.game.map)
+        return;
+    LineBuf line;
+    line.setf(":%c%s ", kColour, r.colours.mapinfo.c_str());
+    line.add(phrase(PH_MAP, out_lang(r)));
+    line.add(*r.game.map);
+    send_privmsg(r, target, line.c_str());
+}
+
+void report_timelimit(Relay& r, const char* target)
+{
+    if (r.game.timelimit == 0.0)
+        return;
+    LineBuf line;
+    line.setf(":%c%s Timelimit: %2.2f", kColour, r.colours.mapinfo.c_str(), r.game.timelimit);
+    send_privmsg(r, target, line.c_str());
+}
+
+void report_scorelimit(Relay& r, const char* target)
+{
+    if (r.game.scorelimit == 0)
+        return;
+    LineBuf line;
+    line.setf(":%c%s Scorelimit: %d", kColour, r.colours.mapinfo.c_str(), r.game.scorelimit);
+    send_privmsg(r, target, line.c_str());
+}
+
+void report_gametype(Relay& r, const char* target)
+{
+    if (r.game.gametype == 0)
+        return;
+    LineBuf line;
+    line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, out_lang(r)));
+    line.add(gametype_name(r.game.gametype));
+    send_privmsg(r, target, line.c_str());
+}
