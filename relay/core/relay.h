@@ -8,6 +8,7 @@
 #include "relay/core/platform.h"
 #include "relay/core/settings.h"
 #include "relay/core/trace.h"
+#include "relay/gamelog/console_state.h"
 #include "relay/gamelog/follower.h"
 #include "relay/irc/irc_state.h"
 #include "relay/players/kill_state.h"
@@ -30,4 +31,5 @@ struct Relay {
     LogFollower log;
     CommandState commands;
     QueryState query;
+    ConsoleState console;
 };

@@ -1,7 +1,540 @@
-// Placeholder until console line processing lands.
+// The game's console log (the default mode). The console has no keywords and no
+// clock: events are recognised by the fixed sentences the game prints, in the log
+// language, and reported in the output language through the phrase table. The map
+// clock is kept here from the wall clock.
 #include "relay/gamelog/console_lines.h"
 
-int process_console_line(Relay&, char*)
+#include <cstring>
+#include <string>
+#include <string_view>
+
+#include "relay/commands/console_commands.h"
+#include "relay/config/mapinfo.h"
+#include "relay/core/line_buf.h"
+#include "relay/core/relay.h"
+#include "relay/core/trace.h"
+#include "relay/gamelog/phrases.h"
+#include "relay/gamelog/reports.h"
+#include "relay/irc/output.h"
+#include "relay/players/kill_parse.h"
+#include "relay/players/register.h"
+#include "relay/players/stats.h"
+#include "relay/players/table.h"
+#include "relay/players/text.h"
+#include "relay/query/status.h"
+
+namespace {
+
+// The relay's own answers in the game console start with this; they are never
+// relayed back as chat.
+constexpr const char* kInGameBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
+// What the console prints between a speaker's name and the chat text.
+constexpr const char* kChatMarker = "^7: ";
+constexpr const char* kChatText = "^7: ^2";
+
+// OSP mod lines.
+constexpr const char* kOspTimelimit = "Timelimit Hit";
+constexpr const char* kOspRedVs = "^7 ^7(^1RED^7) VS ";
+constexpr const char* kOspBlue = "^7 ^7(^4BLUE^7)";
+constexpr const char* kOspEliminated = "^7 eliminated!";
+
+// showstatsafter bits: when a statistics report follows an event.
+constexpr int kStatsRoundEnd = 1;
+constexpr int kStatsGameEnd = 2;
+constexpr int kStatsShutdown = 8;
+
+constexpr int kRed = 1;
+constexpr int kBlue = 2;
+constexpr int kSpectator = 3;
+
+// Console echoes of commands typed at the game console (compared ignoring case).
+constexpr const char* kMapRestartEchoes[] = {"]/rcon map_restart", "]rcon map_restart", "]\\rcon map_restart"};
+constexpr const char* kLbotEchoes[] = {"]/lbot ", "]\\lbot ", "]lbot "};
+
+// Flag, bomb and briefcase events, searched in this order; the escape with the
+// briefcase is searched last and wins over any other event in the same line.
+struct ObjectiveEvent {
+    PhraseId phrase;
+    int team;         // the team that acted
+    bool scores;      // the acting team scored: ask the server, count, report
+    PhraseId winline; // "... win!" line and end of round; PH_COUNT for none
+};
+
+constexpr ObjectiveEvent kObjectiveEvents[] = {
+    {PH_RED_FLAG_TAKEN, kBlue, false, PH_COUNT},
+    {PH_RED_FLAG_DROPPED, kBlue, false, PH_COUNT},
+    {PH_RED_FLAG_CAPTURED, kBlue, true, PH_COUNT},
+    {PH_BLUE_FLAG_TAKEN, kRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_DROPPED, kRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_CAPTURED, kRed, true, PH_COUNT},
+    {PH_BOMB_DROPPED, kBlue, false, PH_COUNT},
+    {PH_BOMB_TAKEN, kBlue, false, PH_COUNT},
+    {PH_BOMB_PLANTED, kBlue, false, PH_COUNT},
+    {PH_BOMB_DEFUSED, kRed, true, PH_RED_TEAM_WIN},
+    {PH_BRIEFCASE_TAKEN, kBlue, false, PH_COUNT},
+    {PH_BRIEFCASE_DROPPED, kBlue, false, PH_COUNT},
+};
+constexpr ObjectiveEvent kBriefcaseEscaped = {PH_BRIEFCASE_ESCAPED, kBlue, true, PH_BLUE_TEAM_WIN};
+
+// Lines about one player: joins, arrivals and departures.
+struct PlayerPhrase {
+    PhraseId phrase;
+    int team;         // team to set, 0 for none
+    bool removes;     // the player leaves the table
+    const char* word; // for the trace line
+    int infobit;      // showconnectinfo bit that lets the report out
+};
+
+constexpr PlayerPhrase kPlayerPhrases[] = {
+    {PH_JOINED_RED, kRed, false, "red", 64},
+    {PH_JOINED_BLUE, kBlue, false, "blue", 64},
+    {PH_JOINED_SPECTATORS, kSpectator, false, "spec", 64},
+    {PH_ENTERED_GAME, 0, false, "enter", 4},
+    {PH_CONNECTING, 0, false, "connect", 1},
+    {PH_DISCONNECTED, 0, true, "disconnect", 2},
+    {PH_TIMED_OUT, 0, true, "timed out", 16},
+    {PH_INACTIVITY, 0, true, "inactive", 32},
+    {PH_KICKED, 0, true, "kicked", 256},
+};
+
+const char* channel(const Relay& r)
 {
+    return cstr(r.settings.channel);
+}
+
+// Round wins are counted here only when no game server can tell the real scores.
+bool has_status_source(const Relay& r)
+{
+    return r.settings.serverhost.has_value() || r.irc.queryopen;
+}
+
+const char* in_phrase(const Relay& r, PhraseId id)
+{
+    return phrase(id, r.settings.langin);
+}
+
+const char* out_phrase(const Relay& r, PhraseId id)
+{
+    return phrase(id, r.settings.langout);
+}
+
+// First place of text in line; an empty text matches nowhere.
+const char* find_in(const char* line, const char* text)
+{
+    return *text ? std::strstr(line, text) : nullptr;
+}
+
+bool begins_with(const char* line, std::string_view text)
+{
+    return !text.empty() && std::strncmp(line, text.data(), text.size()) == 0;
+}
+
+bool begins_with_nocase(const char* line, const char* text)
+{
+    return safe_strnicmp(line, text, std::strlen(text)) == 0;
+}
+
+// Hands a report to the channel while showplay is on. Event reports are marked so
+// that flood protection never skips them.
+void send_play(Relay& r, const LineBuf& line, bool event)
+{
+    if (!r.settings.showplay)
+        return;
+    if (event)
+        r.game.eventline = 1;
+    send_privmsg(r, channel(r), line.c_str());
+    r.game.eventline = 0;
+}
+
+void stats_if(Relay& r, int bit)
+{
+    if (r.settings.statsafter != 0 && (r.settings.showstatsafter & bit))
+        show_stats(r, channel(r));
+}
+
+void reset_scores(Relay& r)
+{
+    r.teams.redscore() = 0;
+    r.teams.bluescore() = 0;
+}
+
+// The clock starts again: the map length from the server's time limit, or else
+// from the map file.
+void start_new_map(Relay& r)
+{
+    if (r.game.timelimit > 0.01)
+        r.game.maptime = static_cast<int>(r.game.timelimit * 60);
+    else
+        r.game.maptime = map_time(r);
+    r.game.mapstarttime = r.platform->now();
+    r.game.clocktext = make_time(r, r.game.mapstarttime, r.game.mapstarttime, r.game.maptime);
+}
+
+void report_server_values(Relay& r)
+{
+    report_map(r, channel(r));
+    report_gametype(r, channel(r));
+    report_scorelimit(r, channel(r));
+    report_timelimit(r, channel(r));
+}
+
+void round_end_tail(Relay& r)
+{
+    report_map(r, channel(r));
+    report_score(r, channel(r), 0);
+    stats_if(r, kStatsRoundEnd);
+    r.game.fragcount = 0;
+}
+
+void returned_report(Relay& r, PhraseId id)
+{
+    LineBuf line;
+    line.addf(":%c%s%s%c%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour,
+              r.colours.objective.c_str());
+    line.add(out_phrase(r, id));
+    send_play(r, line, true);
+}
+
+// Flag, bomb and briefcase events. False when the line holds none.
+bool objective_event(Relay& r, const char* line)
+{
+    const ObjectiveEvent* ev = nullptr;
+    const char* at = nullptr;
+    for (const ObjectiveEvent& e : kObjectiveEvents) {
+        at = find_in(line, in_phrase(r, e.phrase));
+        if (at) {
+            ev = &e;
+            break;
+        }
+    }
+    if (const char* esc = find_in(line, in_phrase(r, kBriefcaseEscaped.phrase))) {
+        ev = &kBriefcaseEscaped;
+        at = esc;
+    }
+    if (!ev)
+        return false;
+
+    const std::string rawname(line, static_cast<std::size_t>(at - line));
+    const int osp = r.settings.osp;
+    LineBuf out;
+    if (r.settings.teammode) {
+        out.addf(":%c%s%s %c", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour);
+        const std::string name = strip_colours(osp, rawname.c_str());
+        // The one who carries the other team's flag is on the acting team.
+        if (team_by_name(r, name.c_str()) != ev->team) {
+            set_team_by_name(r, name.c_str(), ev->team);
+            trace(r, 11, "%s from team %d\r\n", name.c_str(), ev->team);
+        }
+        // Two reverses keep a name that begins with a digit out of the colour number.
+        out.addf("%d%c%c", team_colour(r, ev->team), kReverse, kReverse);
+        out.add(name);
+    } else {
+        out.addf(":%c%s%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str());
+        translate_colours(osp, rawname.c_str(), out);
+    }
+    out.addf("%c%s", kColour, r.colours.objective.c_str());
+    out.add(out_phrase(r, ev->phrase));
+    send_play(r, out, true);
+
+    if (ev->winline != PH_COUNT) {
+        LineBuf win;
+        win.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
+                 out_phrase(r, ev->winline));
+        send_play(r, win, true);
+    }
+    if (ev->scores) {
+        quiet_status_query(r);
+        if (!has_status_source(r))
+            r.teams.teamscores[ev->team] += 1;
+        report_map(r, channel(r));
+        report_score(r, channel(r), 0);
+    }
+    if (ev->winline != PH_COUNT) {
+        stats_if(r, kStatsRoundEnd);
+        r.game.fragcount = 0;
+    }
+    return true;
+}
+
+// A round won by eliminating team (red or blue).
+void team_eliminated(Relay& r, int team)
+{
+    quiet_status_query(r);
+    const std::string& name = team == kRed ? r.teams.redteamname : r.teams.blueteamname;
+    LineBuf line;
+    if (!name.empty()) {
+        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
+                  out_phrase(r, PH_TEAM));
+        translate_colours(r.settings.osp, name.c_str(), line);
+        line.add(out_phrase(r, PH_ELIMINATED));
+    } else {
+        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
+                  out_phrase(r, team == kRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
+    }
+    if (!has_status_source(r))
+        r.teams.teamscores[team == kRed ? kBlue : kRed] += 1;
+    send_play(r, line, true);
+    round_end_tail(r);
+}
+
+void target_destroyed(Relay& r)
+{
+    quiet_status_query(r);
+    LineBuf line;
+    line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
+              out_phrase(r, PH_BLUE_DESTROYED_TARGET));
+    if (!has_status_source(r))
+        r.teams.bluescore() += 1;
+    send_play(r, line, true);
+    // This line is English whatever the output language.
+    line.setf(":%c%s%s Blue team win!", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
+    send_play(r, line, true);
+    round_end_tail(r);
+}
+
+void score_limit(Relay& r, PhraseId id)
+{
+    quiet_status_query(r);
+    LineBuf line;
+    line.addf(":%c%s%s %s", kColour, r.colours.gameend.c_str(), r.game.clocktext.c_str(), out_phrase(r, id));
+    send_play(r, line, true);
+    stats_if(r, kStatsGameEnd);
+    reset_scores(r);
+    reset_player_stats(r);
+    // Only the clock starts again; the next map's length comes with its own start.
+    r.game.mapstarttime = r.platform->now();
+    r.game.clocktext = make_time(r, r.game.mapstarttime, r.game.mapstarttime, r.game.maptime);
+}
+
+void shutdown_line(Relay& r)
+{
+    report_map(r, channel(r));
+    report_score(r, channel(r), 0);
+    stats_if(r, kStatsShutdown);
+    reset_scores(r);
+    reset_player_stats(r);
+
+    LineBuf line;
+    line.addf(":%c%s%s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
+    line.add(r.settings.langout == 0   ? "Round Ended..."
+             : r.settings.langout == 1 ? "Runde beendet.."
+                                       : "Ronde beeindigd...");
+    send_play(r, line, true);
+    line.setf(":%c%s Team scores/Player stats reset...", kColour, r.colours.mapend.c_str());
+    send_play(r, line, false);
+
+    quiet_status_query(r);
+    start_new_map(r);
+    report_server_values(r);
+}
+
+void osp_timelimit(Relay& r)
+{
+    LineBuf line;
+    line.addf(":%c%s%s %s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(), kOspTimelimit);
+    send_play(r, line, true);
+    report_map(r, channel(r));
+    report_score(r, channel(r), 0);
+    stats_if(r, kStatsGameEnd);
+    reset_scores(r);
+    reset_player_stats(r);
+    quiet_status_query(r);
+    start_new_map(r);
+    report_server_values(r);
+}
+
+// The OSP mod's lines. True when the line was one of them.
+bool osp_line(Relay& r, const char* line)
+{
+    if (begins_with(line, kOspTimelimit)) {
+        osp_timelimit(r);
+        return true;
+    }
+    if (const char* vs = std::strstr(line, kOspRedVs)) {
+        const char* bluename = vs + std::strlen(kOspRedVs);
+        const char* blueend = std::strstr(bluename, kOspBlue);
+        if (!blueend)
+            return true;
+        r.console.ospredname = std::string(line, static_cast<std::size_t>(vs - line));
+        r.console.ospbluename = std::string(bluename, static_cast<std::size_t>(blueend - bluename));
+        trace(r, 11, "OSP RED:[%s] BLUE:[%s]\r\n", r.console.ospredname->c_str(),
+              r.console.ospbluename->c_str());
+        return true;
+    }
+    if (!r.console.ospredname || !r.console.ospbluename)
+        return false;
+    const bool mentions = std::strstr(line, "eliminated") != nullptr;
+    const struct {
+        const Text& name;
+        int team;
+    } teams[] = {{r.console.ospredname, kRed}, {r.console.ospbluename, kBlue}};
+    for (const auto& t : teams) {
+        const std::string expected = *t.name + kOspEliminated;
+        if (mentions) {
+            trace(r, 11, "ELIMINATED: %d\r\n", r.log.linesread);
+            trace(r, 11, "[%s] = [%s] ?\r\n", line, expected.c_str());
+        }
+        if (begins_with(line, expected)) {
+            team_eliminated(r, t.team);
+            return true;
+        }
+    }
+    return false;
+}
+
+// Joins, arrivals and departures. False when the line holds none of them.
+bool player_line(Relay& r, const char* line)
+{
+    for (const PlayerPhrase& p : kPlayerPhrases) {
+        const char* at = find_in(line, in_phrase(r, p.phrase));
+        if (!at)
+            continue;
+        const std::string rawname(line, static_cast<std::size_t>(at - line));
+        const std::string name = strip_colours(r.settings.osp, rawname.c_str());
+        const int id = named_player_event(r, name.c_str(), name.c_str(), 4, -1);
+        trace(r, 11, "%s %s\r\n", rawname.c_str(), p.word);
+        // Act on the id only when it is this player's: a full table registers
+        // nobody, and the answer must not make another player change team or leave.
+        const bool known = id >= 0 && safe_strcmp(player_name(r, id), name.c_str()) == 0;
+        if (known && p.team != 0)
+            set_player_team(r, id, p.team);
+        if (known && p.removes)
+            delete_player(r, id);
+
+        if (r.settings.showconnectinfo & p.infobit) {
+            LineBuf out;
+            out.addf(":%c%s%s %s%s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), name.c_str(),
+                     out_phrase(r, p.phrase));
+            send_play(r, out, false);
+        }
+        return true;
+    }
+    return false;
+}
+
+// "]rcon map_restart" typed at the console: scores, statistics, players and clock
+// start from nothing.
+void map_restart(Relay& r)
+{
+    reset_player_stats(r);
+    clear_players(r);
+    LineBuf answer;
+    answer.addf("%s SCORES/STATS/TIME ^4RESET^7...\n", kInGameBanner);
+    send_local_print(r, answer.c_str());
+    reset_scores(r);
+
+    LineBuf line;
+    line.addf(":%c%s SCORES/STATS/TIME RESET...", kColour, r.colours.mapinfo.c_str());
+    send_privmsg(r, channel(r), line.c_str()); // told whatever showplay says
+
+    quiet_status_query(r);
+    start_new_map(r);
+    if (r.game.map)
+        line.setf(":%c%s%s %s%s %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
+                  out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
+    else
+        line.setf(":%c%s%s %smap %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
+                  out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
+    send_play(r, line, false);
+    report_gametype(r, channel(r));
+    report_scorelimit(r, channel(r));
+    report_timelimit(r, channel(r));
+}
+
+void chat_line(Relay& r, const char* line)
+{
+    if (r.settings.messages) // stored inverted: set while chat relaying is off
+        return;
+    if (std::strstr(line, kInGameBanner))
+        return;
+    const char* text = std::strstr(line, kChatText);
+    // "^1" or "^4" is the speaker's team; "(" after it marks team chat, kept private.
+    if (!text || line[0] != '^' || (line[1] != '1' && line[1] != '4') || line[2] == '(')
+        return;
+    const int colour = line[1] == '1' ? r.colours.redteamcolor : r.colours.blueteamcolor;
+    const std::string rawname(line + 2, static_cast<std::size_t>(text - (line + 2)));
+    const std::string name = strip_colours(r.settings.osp, rawname.c_str());
+    LineBuf out;
+    out.addf(":%c%s%s%c%d %s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour, colour,
+             name.c_str());
+    translate_colours(r.settings.osp, text, out);
+    send_play(r, out, false);
+}
+
+// A "]" line: a command echoed by the game console, or else chat.
+void bracket_line(Relay& r, const char* line)
+{
+    for (const char* echo : kMapRestartEchoes)
+        if (begins_with_nocase(line, echo)) {
+            map_restart(r);
+            return;
+        }
+    for (const char* echo : kLbotEchoes)
+        if (begins_with_nocase(line, echo)) {
+            console_command(r, line);
+            return;
+        }
+    chat_line(r, line);
+}
+
+} // namespace
+
+int process_console_line(Relay& r, char* line)
+{
+    if (!line || !*line)
+        return 0;
+    trace(r, 11, "lbuffer[%s]\r\n", line);
+    r.game.clocktext = make_time(r, r.game.mapstarttime, r.platform->now(), r.game.maptime);
+
+    // What players say is only ever chat. Without this a player could fake kills,
+    // round wins and departures by typing the game's sentences, and a player named
+    // "]lbot quit" would steer the relay with every chat line.
+    if (std::strstr(line, kChatMarker)) {
+        chat_line(r, line);
+        return 0;
+    }
+    if (parse_kill_text(r, line))
+        return 0;
+    if (r.settings.osp && osp_line(r, line))
+        return 0;
+
+    if (begins_with(line, "RE_Shutdown")) {
+        shutdown_line(r);
+        return 0;
+    }
+    for (PhraseId id : {PH_RED_FLAG_RETURNED, PH_BLUE_FLAG_RETURNED})
+        if (begins_with(line, in_phrase(r, id))) {
+            returned_report(r, id);
+            return 0;
+        }
+    if (find_in(line, in_phrase(r, PH_BRIEFCASE_RETURNED))) {
+        returned_report(r, PH_BRIEFCASE_RETURNED);
+        return 0;
+    }
+    if (objective_event(r, line))
+        return 0;
+    if (find_in(line, in_phrase(r, PH_BLUE_DESTROYED_TARGET))) {
+        target_destroyed(r);
+        return 0;
+    }
+    if (find_in(line, in_phrase(r, PH_RED_ELIMINATED))) {
+        team_eliminated(r, kRed);
+        return 0;
+    }
+    if (find_in(line, in_phrase(r, PH_BLUE_ELIMINATED))) {
+        team_eliminated(r, kBlue);
+        return 0;
+    }
+    for (PhraseId id : {PH_RED_SCORE_LIMIT, PH_BLUE_SCORE_LIMIT})
+        if (find_in(line, in_phrase(r, id))) {
+            score_limit(r, id);
+            return 0;
+        }
+    if (player_line(r, line))
+        return 0;
+    if (line[0] == ']')
+        bracket_line(r, line);
+    else
+        chat_line(r, line);
     return 0;
 }
