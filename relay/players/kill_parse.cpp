@@ -1,7 +1,126 @@
-// Placeholder until death-message parsing lands.
+// Console death messages: "<victim> was shot by <killer>'s M4" and the like, in
+// English or German, turned into names, a kind and a weapon number.
 #include "relay/players/kill_parse.h"
 
-int parse_kill_text(Relay&, const char*)
+#include <cstring>
+#include <string>
+
+#include "relay/core/relay.h"
+#include "relay/players/register.h"
+#include "relay/players/text.h"
+
+namespace {
+
+struct Suffix {
+    const char* name;
+    int weapon;
+};
+
+constexpr Suffix kSetA[] = {{"Micro Uzi", 6}, {"M3A1", 7},      {"Sig 551", 12}, {"Silver Talon", 4},
+                            {"M1911A1", 2},   {"US SOCOM", 3},  {"M4", 10},      {"MP5", 8},
+                            {"AK74", 11},     {"M60", 14}};
+constexpr Suffix kSetB[] = {{"M203", 101}, {"SMOHG92", 18}, {"ANM14", 19}};
+constexpr Suffix kSetC[] = {{"M590", 5}, {"USAS-12", 9}};
+constexpr Suffix kSetD[] = {{"Micro Uzi", 6}, {"M3A1", 7},   {"Sig 551", 12}, {"Silver Talon", 4},
+                            {"M1911A1", 2},   {"US SOCOM", 3}, {"M4", 10},    {"M60", 14},
+                            {"MP5", 8},       {"AK74", 11},  {"M590", 5},     {"USAS-12", 9}};
+constexpr Suffix kSetE[] = {{"MSG90A1", 13}};
+
+struct SuffixSet {
+    const Suffix* begin;
+    const Suffix* end;
+};
+constexpr SuffixSet kNone = {nullptr, nullptr};
+constexpr SuffixSet kA = {std::begin(kSetA), std::end(kSetA)};
+constexpr SuffixSet kB = {std::begin(kSetB), std::end(kSetB)};
+constexpr SuffixSet kC = {std::begin(kSetC), std::end(kSetC)};
+constexpr SuffixSet kD = {std::begin(kSetD), std::end(kSetD)};
+constexpr SuffixSet kE = {std::begin(kSetE), std::end(kSetE)};
+
+// What the weapon name follows, by log language.
+constexpr const char* kSuffixLead[2] = {"'s ", " - "};
+
+enum class Row { rename, kill, alone };
+
+struct DeathMessage {
+    const char* text[3]; // English, German, Dutch (never read: logs are English or German)
+    int kind;
+    SuffixSet suffixes;
+    int weapon; // when no suffix matches
+    Row row;
+};
+
+// Tested in this order; the first phrase found in the line wins. German uses one
+// phrase for stabbing and slicing, so German slicings count as stabbings.
+constexpr DeathMessage kDeathMessages[] = {
+    {{" renamed to ", " hat sich unbenannt in ", ""}, 3, kNone, -1, Row::rename},
+    {{" was shot by ", " wurde erschossen von ", ""}, 0, kA, 0, Row::kill},
+    {{" was detonated by ", " wurde gesprengt durch ", ""}, 0, kB, 105, Row::kill},
+    {{" was pumped full of lead by ", " wurde vollgepumpt von ", ""}, 0, kC, 104, Row::kill},
+    {{" was stabbed by ", " wurde erstochen von ", ""}, 0, kNone, 1, Row::kill},
+    {{" was sliced by ", " wurde erstochen von ", ""}, 0, kNone, 108, Row::kill},
+    {{" was bludgeoned by ", " wurde zerschlagen von ", ""}, 5, kD, 107, Row::kill},
+    {{" was sniped by ", " wurde gesniped von ", ""}, 0, kE, 103, Row::kill},
+    {{" was in the wrong place.", " war am Falschen Platz.", ""}, 1, kNone, 29, Row::alone},
+    {{" blew himself up.", " hat sich selbst gesprengt.", ""}, 1, kNone, 106, Row::alone},
+    {{" killed himself.", " t\366tete sich selbst.", ""}, 1, kNone, 25, Row::alone},
+    {{" fell to his death.", " str\374zte sich zu Tode..", ""}, 1, kNone, 24, Row::alone},
+};
+
+} // namespace
+
+int parse_kill_text(Relay& r, const char* line)
 {
-    return 0;
+    if (!line)
+        return 0;
+    std::string copy = strip_colours(r.settings.osp, line);
+    // A line break left at the end would become part of the last name (and cut
+    // the kill line short on IRC).
+    while (!copy.empty() && (copy.back() == '\r' || copy.back() == '\n'))
+        copy.pop_back();
+    trace(r, 11, "psa: %s\r\n", copy.c_str());
+    if (copy.empty())
+        return 0;
+    const int lang = r.settings.langin == 1 ? 1 : 0;
+
+    const char* s = copy.c_str();
+    const DeathMessage* row = nullptr;
+    const char* at = nullptr;
+    for (const DeathMessage& m : kDeathMessages) {
+        at = std::strstr(s, m.text[lang]);
+        if (at) {
+            row = &m;
+            break;
+        }
+    }
+    if (!row)
+        return 0;
+    trace(r, 11, "kill %s\r\n", row->text[0]);
+
+    const std::string victim(s, static_cast<std::size_t>(at - s));
+    const char* rest = at + std::strlen(row->text[lang]);
+    switch (row->row) {
+    case Row::rename:
+        named_player_event(r, victim.c_str(), rest, 3, -1);
+        break;
+    case Row::alone:
+        named_player_event(r, victim.c_str(), victim.c_str(), row->kind, row->weapon);
+        break;
+    case Row::kill: {
+        std::string killer = rest;
+        int weapon = row->weapon;
+        for (const Suffix* x = row->suffixes.begin; x != row->suffixes.end; ++x) {
+            const std::string suffix = std::string(kSuffixLead[lang]) + x->name;
+            const char* found = std::strstr(rest, suffix.c_str());
+            if (found) {
+                killer.assign(rest, static_cast<std::size_t>(found - rest));
+                weapon = x->weapon;
+                break;
+            }
+        }
+        named_player_event(r, victim.c_str(), killer.c_str(), row->kind, weapon);
+        break;
+    }
+    }
+    return 1;
 }

@@ -1,5 +1,11 @@
-// Kill bookkeeping state beyond the player table (per-map weapon statistics).
+// Kill bookkeeping state beyond the player table: the weapon statistics of the
+// current map.
 #pragma once
 
+#include <map>
+
 struct KillState {
+    // Kills of the current map by weapon number (kills and team kills between two
+    // players; suicides and deaths by the world are not weapon kills).
+    std::map<int, int> weaponkills;
 };

@@ -1,7 +1,139 @@
-// Placeholder until name-based registration lands.
+// Players known only by name (console log, status replies): a name seen for the
+// first time gets a slot; kills between named players go on to the bookkeeping.
 #include "relay/players/register.h"
 
-int named_player_event(Relay&, const char*, const char*, int, int)
+#include "relay/core/relay.h"
+#include "relay/players/kill_count.h"
+#include "relay/players/text.h"
+
+namespace {
+
+bool id_in_use(const PlayerTable& t, int id)
 {
+    for (int i = 0; i < t.playercount; ++i)
+        if (t.slots[i].id == id)
+            return true;
+    return false;
+}
+
+// The id for a name registered in slot index: the index itself, unless a record
+// already holds it (sort_players moves records, add_player uses client numbers);
+// then the lowest id nobody holds. Two records with one id would send later kills
+// to the wrong player. Never the world's id.
+int fresh_id(const PlayerTable& t, int index)
+{
+    if (index != kWorldId && !id_in_use(t, index))
+        return index;
+    for (int id = 0;; ++id)
+        if (id != kWorldId && !id_in_use(t, id))
+            return id;
+}
+
+// The slot for a new name: the first free one below playercount, else the one at
+// playercount; -1 when the table is full.
+int choose_slot(const PlayerTable& t)
+{
+    for (int i = 0; i < t.playercount; ++i)
+        if (t.slots[i].id == -1)
+            return i;
+    return t.playercount < kMaxPlayers ? t.playercount : -1;
+}
+
+void register_name(Relay& r, int index, const char* name)
+{
+    PlayerTable& t = r.players;
+    PlayerRecord& p = t.slots[index];
+    p.id = -1; // not counted as in use while its id is chosen
+    PlayerRecord fresh;
+    fresh.name = copy_string(name);
+    fresh.id = fresh_id(t, index);
+    p = std::move(fresh);
+
+    if (r.settings.useclantags) {
+        trace(r, 11, "clantag check [%s]\r\n", name);
+        const char* red = cstr(r.teams.redclantag);
+        if (red && find_nocase(name, red)) {
+            trace(r, 11, "clantag check [%s] matches red [%s]\r\n", name, red);
+            p.team = 1;
+        }
+        const char* blue = cstr(r.teams.blueclantag);
+        if (blue && find_nocase(name, blue)) {
+            trace(r, 11, "clantag check [%s] matches blue [%s]\r\n", name, blue);
+            p.team = 2;
+        }
+    }
+    if (index == t.playercount)
+        ++t.playercount;
+}
+
+int find_name(const PlayerTable& t, const char* name)
+{
+    for (int i = 0; i < t.playercount; ++i)
+        if (t.slots[i].id != -1 && safe_strcmp(cstr(t.slots[i].name), name) == 0)
+            return i;
     return -1;
+}
+
+} // namespace
+
+int named_player_event(Relay& r, const char* name1, const char* name2, int kind, int weapon)
+{
+    PlayerTable& t = r.players;
+    if (kind == 3)
+        trace(r, 11, "rename [%s] -> [%s]\r\n", name1 ? name1 : "", name2 ? name2 : "");
+    if (!name1 || !name2)
+        return 0;
+
+    int victim = -1;
+    int killer = -1;
+    if (t.playercount == 0) {
+        if (kind == 3)
+            return 0;
+        register_name(r, 0, name1);
+        victim = 0;
+        trace(r, 11, "NOP empty id=%d vf=%d\r\n", t.slots[0].id, 0);
+        if (kind == 4)
+            return t.slots[0].id;
+        if (safe_strcmp(name1, name2) != 0) {
+            killer = choose_slot(t);
+            if (killer < 0)
+                return 0;
+            register_name(r, killer, name2);
+        } else {
+            killer = victim;
+        }
+    } else {
+        victim = find_name(t, name1);
+        killer = find_name(t, name2);
+        if (victim < 0) {
+            if (kind == 3)
+                return 0; // a rename of a name we never saw
+            victim = choose_slot(t);
+            if (victim < 0)
+                return 0;
+            register_name(r, victim, name1);
+            trace(r, 11, "NOP not empty not found id=%d vid=%d vf=%d\r\n", t.slots[victim].id, victim,
+                  victim);
+            if (kind == 4)
+                return t.slots[victim].id;
+        } else if (kind == 3) {
+            t.slots[victim].name = copy_string(name2);
+            return 0;
+        } else {
+            trace(r, 11, "NOP not empty found id=%d vid=%d vf=%d\r\n", t.slots[victim].id,
+                  t.slots[victim].id, victim);
+            if (kind == 4)
+                return t.slots[victim].id;
+        }
+        if (safe_strcmp(name1, name2) == 0) {
+            killer = victim;
+        } else if (killer < 0) {
+            killer = choose_slot(t);
+            if (killer < 0)
+                return 0; // full table: the kill is not counted
+            register_name(r, killer, name2);
+        }
+    }
+    count_kill(r, t.slots[killer].id, t.slots[victim].id, weapon, r.game.clocktext.c_str(), kind);
+    return 0;
 }

@@ -1,0 +1,17 @@
+// Kill and team-kill bookkeeping: counters, team guesses, the words of the kill
+// report in the output language.
+#pragma once
+
+#include <string>
+
+struct Relay;
+
+// Counts one kill event of victim by killer (client numbers or name-registered
+// ids; killer kWorldId for the world) with a weapon number. kind: 0 ordinary,
+// 1 death by own hand or by the world, 5 a blow with a weapon (other values act as
+// 0). clocktext prefixes the report line. Returns 0.
+int count_kill(Relay& r, int killer, int victim, int weapon, const char* clocktext, int kind);
+
+// The name of a weapon number for the weapon statistics, in the output language
+// (langout 0 English, 1 German, 2 Dutch).
+std::string weapon_name(int weapon, int langout);
