@@ -1,23 +1,156 @@
 #include "relay/core/main_loop.h"
 
-#include "relay/core/relay.h"
+#include <string>
 
-void start_relay(Relay&)
+#include "relay/config/colours.h"
+#include "relay/config/mapinfo.h"
+#include "relay/core/relay.h"
+#include "relay/gamelog/follower.h"
+#include "relay/gamelog/reports.h"
+#include "relay/irc/output.h"
+#include "relay/irc/session.h"
+#include "relay/players/stats.h"
+#include "relay/players/text.h"
+#include "relay/query/status.h"
+
+void start_relay(Relay& r, LoopState& loop)
 {
+    load_mapinfo(r, cstr(r.settings.mapfile));
+    load_colours(r, cstr(r.settings.colorfile));
+    // While catching up on old lines the connection waits for the first tick or
+    // the first line that must go out.
+    if (r.settings.recoverlines == 0)
+        connect_all(r);
+    open_log(r);
+    loop.tick = r.platform->now();
 }
 
-void relay_pass(Relay&, long long&)
+void send_status_block(Relay& r)
 {
+    const char* channel = cstr(r.settings.channel);
+    const ColourStyles& c = r.colours;
+    LineBuf line;
+
+    if (!r.settings.silent) {
+        line.setf(":%c%s %s", kColour, kBannerColour, kBanner);
+        send_privmsg(r, channel, line.c_str(), 1);
+        line.setf(":%c%s ", kColour, c.botinfo.c_str());
+        line.add(log_state_text(r));
+        send_privmsg(r, channel, line.c_str(), 1);
+    }
+
+    if (r.settings.teammode) {
+        std::string red = strip_colours(r.settings.osp, r.teams.redteamname.c_str());
+        std::string blue = strip_colours(r.settings.osp, r.teams.blueteamname.c_str());
+        line.setf(":%c%s Team mode on:%c%d %s RED%c0%c%d %s BLUE", kColour, c.botinfo.c_str(), kColour, c.redteamcolor,
+                  red.c_str(), kColour, kColour, c.blueteamcolor, blue.c_str());
+        send_privmsg(r, channel, line.c_str(), 0);
+    }
+
+    report_map(r, channel);
+    report_gametype(r, channel);
+    report_score(r, channel, 0);
+
+    if (r.players.playercount != 0) {
+        trace(r, 101, "show_stats nop=%d %d >= %d\r\n", r.players.playercount, r.game.fragcount, r.settings.statsafter);
+        if (r.settings.statsafter != 0 && (r.settings.showstatsafter & 16))
+            show_stats(r, channel);
+    }
+
+    if (r.irc.queryopen) {
+        line.setf(":%c%s Server stats:", kColour, c.gamescorehead.c_str());
+        send_privmsg(r, channel, line.c_str(), 0);
+        line.setf(":%c%s ", kColour, c.default_.c_str());
+        if (r.query.sv_hostname)
+            line.add(*r.query.sv_hostname);
+        line.addf("%c%c%s [%s:%s]", kPlain, kColour, c.default_.c_str(), cstr(r.settings.serverhost) ? cstr(r.settings.serverhost) : "",
+                  cstr(r.settings.serverport) ? cstr(r.settings.serverport) : "");
+        send_privmsg(r, channel, line.c_str(), 0);
+        r.game.silentquery = 0;
+        run_status_query(r);
+    }
+}
+
+namespace {
+
+bool catching_up_done(const Relay& r)
+{
+    const BotSettings& s = r.settings;
+    return (s.fromend != 0 && s.fromend <= r.log.bytesconsumed) ||
+           (s.recoverlines != 0 && r.log.linesread >= s.recoverlines);
+}
+
+// In client mode the game server is asked (without a word to IRC) every tenth kill
+// and every fiftieth log line, once each time a counter reaches such a value.
+void silent_query_milestones(Relay& r, LoopState& loop)
+{
+    int frags = r.game.fragcount;
+    int lines = r.log.linesread;
+    bool frag_milestone = frags != loop.last_query_fragcount && frags != 0 && frags % 10 == 0;
+    bool line_milestone = lines != loop.last_query_linesread && lines != 0 && lines % 50 == 0;
+    loop.last_query_fragcount = frags;
+    loop.last_query_linesread = lines;
+    if (frag_milestone || line_milestone)
+        quiet_status_query(r);
+}
+
+} // namespace
+
+void relay_pass(Relay& r, LoopState& loop)
+{
+    Platform& p = *r.platform;
+    bool busy = false;
+
+    // 1. Periodic tick: reconnect when down, status block when idle long enough.
+    long long now = p.now();
+    if (now - loop.tick > 60) {
+        if (!r.irc.ircconnected)
+            connect_all(r);
+        if (r.irc.ircconnected && r.irc.ircjoined &&
+            !(r.settings.servermode && p.now() - r.game.lastactivity >= 600))
+            send_status_block(r);
+        loop.tick = p.now() + 10;
+    }
+
+    // 2. IRC input.
+    if (r.irc.ircconnected) {
+        int got = read_buf(r);
+        if (got < 0)
+            exit_program(r, kExitFatal);
+        if (got > 0)
+            busy = true;
+        take_irc_lines(r);
+        p.sleep_ms(1);
+    }
+
+    // 3. The log.
+    if (r.log.logopen) {
+        int bytes = read_log(r);
+        trace(r, 1001, "%d read\r\n", bytes);
+        int before = r.log.linesread;
+        if (take_log_lines(r) > 0)
+            loop.tick = p.now() + 10;
+        if (bytes > 0 || r.log.linesread != before)
+            busy = true;
+        if (r.settings.servermode)
+            r.game.fragcount = 0;
+        else
+            silent_query_milestones(r, loop);
+        if (catching_up_done(r))
+            p.sleep_ms(1);
+    } else {
+        open_log(r);
+    }
+
+    // Nothing came in: wait a little instead of spinning.
+    if (!busy)
+        p.sleep_ms(kIdleSleepMs);
 }
 
 void run_relay(Relay& r)
 {
-    start_relay(r);
-    long long tick = r.platform->now();
+    LoopState loop;
+    start_relay(r, loop);
     for (;;)
-        relay_pass(r, tick);
-}
-
-void send_status_block(Relay&)
-{
+        relay_pass(r, loop);
 }

@@ -3,10 +3,20 @@
 
 struct Relay;
 
-// Loads the configuration files, connects and opens the log.
-void start_relay(Relay& r);
-// One pass of the loop; tick is the loop's timer base.
-void relay_pass(Relay& r, long long& tick);
+// A pass that found nothing to do waits this long, so an idle relay does not spin.
+inline constexpr long long kIdleSleepMs = 100;
+
+// What the loop keeps between passes.
+struct LoopState {
+    long long tick = 0;           // timer base of the periodic status block
+    int last_query_fragcount = 0; // counters as the last pass saw them, so that a
+    int last_query_linesread = 0; // silent status query runs once per milestone
+};
+
+// Loads the configuration files, connects (unless catching up first) and opens the log.
+void start_relay(Relay& r, LoopState& loop);
+// One pass of the loop: periodic tick, IRC input, log, silent status query.
+void relay_pass(Relay& r, LoopState& loop);
 // Start-up, then passes forever.
 [[noreturn]] void run_relay(Relay& r);
 // The periodic status block.

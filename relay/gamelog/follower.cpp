@@ -1,22 +1,188 @@
 #include "relay/gamelog/follower.h"
 
+#include <cstring>
+
 #include "relay/core/relay.h"
+#include "relay/gamelog/console_lines.h"
+#include "relay/gamelog/server_lines.h"
 
-void open_log(Relay&)
+namespace {
+
+constexpr const char* kLogOpenText[3] = {
+    "Logfile present and open... Waiting for data... ",
+    "Log Datei offen.. Warte auf Daten.. ",
+    "Logfile aanwezig... Wacht op data... ",
+};
+constexpr const char* kLogClosedText[3] = {
+    "Logfile unavailable... ",
+    "Log Datei nicht vorhanden.. ",
+    "Logfile ontbreekt... ",
+};
+
+void empty_buffer(LogFollower& lf)
 {
+    if (lf.logbuf.size() != kLogBufSize)
+        lf.logbuf.assign(kLogBufSize, 0);
+    lf.logfill = 0;
+    lf.logbuf[0] = 0;
+    lf.skipping = false;
 }
 
-int read_log(Relay&)
+// Counts a line taken from the log and prints the progress message.
+void count_line(Relay& r)
 {
-    return 0;
+    LogFollower& lf = r.log;
+    ++lf.linesread;
+    int every = r.settings.servermode ? 2000 : 10;
+    if (lf.linesread % every == 0)
+        console_note(r, "%d lines read...\n", lf.linesread);
 }
 
-int take_log_lines(Relay&)
+// Removes n bytes from the front of the buffer.
+void drop_front(LogFollower& lf, int n)
 {
-    return 0;
+    std::memmove(lf.logbuf.data(), lf.logbuf.data() + n, static_cast<std::size_t>(lf.logfill - n));
+    lf.logfill -= n;
+    lf.logbuf[static_cast<std::size_t>(lf.logfill)] = 0;
 }
 
-const char* log_state_text(const Relay&)
+// The game truncated the log or a new file replaced it: start over at the
+// beginning of what is there now.
+void follow_new_file(Relay& r)
 {
-    return "";
+    LogFollower& lf = r.log;
+    FileStat open_now = r.platform->file_stat_handle(lf.logstream);
+    if (open_now.exists && open_now.size < lf.readpos) {
+        trace(r, 11, "log truncated at %lld bytes, reading from the start\r\n", open_now.size);
+        r.platform->file_seek(lf.logstream, 0);
+        lf.readpos = 0;
+        empty_buffer(lf);
+        return;
+    }
+    FileStat at_path = r.platform->file_stat(*r.settings.logfile);
+    if (at_path.exists && at_path.identity != lf.identity && open_now.size <= lf.readpos) {
+        // The old file is read to its end; the new one takes over from its first byte.
+        int fh = r.platform->file_open_read(*r.settings.logfile);
+        if (fh < 0)
+            return;
+        trace(r, 11, "log replaced, reading the new file\r\n");
+        r.platform->file_close(lf.logstream);
+        lf.logstream = fh;
+        lf.identity = r.platform->file_stat_handle(fh).identity;
+        lf.readpos = 0;
+        empty_buffer(lf);
+    }
+}
+
+} // namespace
+
+void open_log(Relay& r)
+{
+    LogFollower& lf = r.log;
+    if (lf.logopen || !r.settings.logfile)
+        return;
+    int fh = r.platform->file_open_read(*r.settings.logfile);
+    if (fh < 0)
+        return;
+    long long now = r.platform->now();
+    r.game.lastactivity = now;
+    r.game.mapstarttime = now;
+    lf.logstream = fh;
+    lf.logopen = 1;
+    lf.readpos = 0;
+    lf.identity = r.platform->file_stat_handle(fh).identity;
+    empty_buffer(lf);
+}
+
+void close_log(Relay& r)
+{
+    LogFollower& lf = r.log;
+    if (lf.logopen)
+        r.platform->file_close(lf.logstream);
+    lf.logstream = -1;
+    lf.logopen = 0;
+    lf.linesread = 0;
+    lf.bytesconsumed = 0;
+    lf.readpos = 0;
+}
+
+int read_log(Relay& r)
+{
+    LogFollower& lf = r.log;
+    if (!lf.logopen)
+        return 0;
+    follow_new_file(r);
+    if (lf.logfill >= kLogBufData) {
+        // A line longer than the whole buffer would stop the follower for good:
+        // drop what is held and the rest of that line up to its line feed.
+        trace(r, 11, "dropping an over-long log line\r\n");
+        lf.bytesconsumed += lf.logfill;
+        lf.logfill = 0;
+        lf.logbuf[0] = 0;
+        lf.skipping = true;
+    }
+    long n = r.platform->file_read(lf.logstream, lf.logbuf.data() + lf.logfill,
+                                   static_cast<std::size_t>(kLogBufData - lf.logfill));
+    if (n <= 0)
+        return 0;
+    lf.readpos += n;
+    lf.logfill += static_cast<int>(n);
+    lf.logbuf[static_cast<std::size_t>(lf.logfill)] = 0;
+    if (lf.skipping) {
+        char* lf_at = static_cast<char*>(std::memchr(lf.logbuf.data(), '\n', static_cast<std::size_t>(lf.logfill)));
+        if (!lf_at) {
+            lf.bytesconsumed += lf.logfill;
+            lf.logfill = 0;
+            lf.logbuf[0] = 0;
+        } else {
+            int rest = static_cast<int>(lf_at - lf.logbuf.data()) + 1;
+            lf.bytesconsumed += rest;
+            drop_front(lf, rest);
+            lf.skipping = false;
+            count_line(r);
+        }
+    }
+    return static_cast<int>(n);
+}
+
+int take_log_lines(Relay& r)
+{
+    LogFollower& lf = r.log;
+    if (lf.logfill < 1)
+        return 0;
+    int handled = 0;
+    int taken = 0;
+    while (taken < kLinesPerPass) {
+        char* base = lf.logbuf.data();
+        char* end = static_cast<char*>(std::memchr(base, '\n', static_cast<std::size_t>(lf.logfill)));
+        if (!end)
+            break;
+        *end = 0;
+        int result = lf.processor ? lf.processor(r, base)
+                   : r.settings.servermode ? process_server_line(r, base)
+                                           : process_console_line(r, base);
+        if (!lf.logopen) {
+            // A command closed the log to read it again from the start.
+            return handled + (result == 0 ? 1 : 0);
+        }
+        trace(r, 101, "removing[%s]\r\n", base);
+        int len = static_cast<int>(end - base);
+        lf.bytesconsumed += len + 1;
+        drop_front(lf, len + 1);
+        count_line(r);
+        ++taken;
+        if (result == 0)
+            ++handled;
+        else
+            break;
+    }
+    return handled;
+}
+
+const char* log_state_text(const Relay& r)
+{
+    int lang = r.settings.langout;
+    if (lang < 0 || lang > 2)
+        lang = 0;
+    return r.log.logopen ? kLogOpenText[lang] : kLogClosedText[lang];
 }

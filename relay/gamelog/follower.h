@@ -7,6 +7,8 @@
 struct Relay;
 
 inline constexpr int kLogBufSize = 32768;
+inline constexpr int kLogBufData = kLogBufSize - 1; // room for data; a NUL follows it
+inline constexpr int kLinesPerPass = 6;
 
 struct LogFollower {
     int logstream = -1;
@@ -15,13 +17,21 @@ struct LogFollower {
     int logfill = 0;
     int linesread = 0;
     long long bytesconsumed = 0;
-    long long readpos = 0;            // bytes read from the open file so far
-    unsigned long long identity = 0;  // which file is open (to notice a replaced log)
+    long long readpos = 0;           // bytes read from the open file so far
+    unsigned long long identity = 0; // which file is open, to notice a replaced log
+    bool skipping = false;           // dropping the rest of an over-long line
+    // Replaces the mode's line processor when set (used by tests to watch lines).
+    int (*processor)(Relay&, char*) = nullptr;
 };
 
+// Opens the log when it is not open yet; nothing happens when it does not exist.
 void open_log(Relay& r);
+// Appends newly written log data to the buffer; the byte count (0 for none).
 int read_log(Relay& r);
+// Hands at most six complete lines to the line processor; the count handled.
 int take_log_lines(Relay& r);
+// Closes the log so that the next pass opens it again from its first byte.
+void close_log(Relay& r);
 
 // The log state text of the periodic status, in the output language.
 const char* log_state_text(const Relay& r);
