@@ -1,0 +1,21 @@
+#!/usr/bin/env bash
+# Installs the Debian packages Tidewatch needs to build, test and run its demo.
+# Only what is missing is installed; apt needs root (sudo is used when available).
+set -euo pipefail
+
+packages=(cmake ninja-build g++ libgtest-dev libgmock-dev ngircd qt6-base-dev libgl-dev)
+
+missing=()
+for p in "${packages[@]}"; do
+  dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q "install ok installed" || missing+=("$p")
+done
+[ ${#missing[@]} -eq 0 ] && exit 0
+
+as_root=()
+if [ "$(id -u)" -ne 0 ]; then
+  command -v sudo >/dev/null || { echo "Please install as root: ${missing[*]}" >&2; exit 1; }
+  as_root=(sudo)
+fi
+echo "Installing: ${missing[*]}"
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get update -q
+"${as_root[@]}" env DEBIAN_FRONTEND=noninteractive apt-get install -y -q --no-install-recommends "${missing[@]}"
