@@ -19,6 +19,7 @@
 #include <QPushButton>
 #include <QRadioButton>
 #include <QSettings>
+#include <QTimer>
 #include <QVBoxLayout>
 
 namespace tidepanel {
@@ -277,6 +278,13 @@ TidepanelForm::TidepanelForm(QSettings &store, FormHooks hooks, QWidget *parent)
     for (QCheckBox *box : {expert_, goEOF_, restoreEnable_, killsEnable_, showPlay_})
         connect(box, &QCheckBox::toggled, this, &TidepanelForm::applyVisibility);
     connect(clientMode_, &QRadioButton::toggled, this, &TidepanelForm::applyVisibility);
+    // Expert mode adds or removes whole rows; fit the window's height to them.
+    connect(expert_, &QCheckBox::toggled, this, [this] {
+        QTimer::singleShot(0, this, [this] {
+            if (isVisible())
+                resize(width(), sizeHint().height());
+        });
+    });
     connect(gameServer_, &QLineEdit::textChanged, this, &TidepanelForm::gameServerEdited);
     connect(startButton_, &QPushButton::clicked, this, &TidepanelForm::start);
     connect(browseLog_, &QPushButton::clicked, this, [this] { browse(logFile_, log_file_filter()); });

@@ -55,6 +55,7 @@ StartOutcome start_relay_detached(const QString &commandLine)
     const QString rest = commandLine.mid(commandLine.indexOf(program) + program.size());
     process.setNativeArguments(rest);
     process.setCreateProcessArgumentsModifier([](QProcess::CreateProcessArguments *args) {
+        args->flags &= ~static_cast<DWORD>(CREATE_NO_WINDOW);
         args->flags |= CREATE_NEW_CONSOLE;
         args->startupInfo->dwFlags |= STARTF_USESHOWWINDOW;
         args->startupInfo->wShowWindow = SW_SHOWMINNOACTIVE;

@@ -199,6 +199,19 @@ private slots:
             QVERIFY2(!h.shown(qPrintable(name)), qPrintable(name));
     }
 
+    void windowFitsExpertMode()
+    {
+        Harness h;
+        TidepanelForm &form = h.open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        const int plain = form.height();
+        h.check("ExpertEnable")->click();
+        QTRY_VERIFY(form.height() > plain);
+        h.check("ExpertEnable")->click();
+        QTRY_COMPARE(form.height(), plain);
+    }
+
     void showFragsFollowsShowPlay()
     {
         Harness h;
