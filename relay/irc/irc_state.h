@@ -1,6 +1,11 @@
 // State of the IRC connection: sockets, input buffer, current message, output history.
 #pragma once
 
+inline constexpr int kIrcBufSize = 32768;  // input and output buffers; data up to 32767 bytes
+inline constexpr int kIrcArgSlots = 20;    // arguments kept of one message
+inline constexpr int kIrcArgSize = 1024;   // one argument: at most 1023 characters and a zero
+inline constexpr int kSendHistory = 10;    // lines the flood check looks back on
+
 struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
     int querysocket = 0;
@@ -10,4 +15,29 @@ struct IrcState {
     int ircjoined = 0;
     int queryopen = 0;
     int localopen = 0;
+
+    // Received bytes not yet handled, zero-terminated.
+    char ircinbuf[kIrcBufSize] = {};
+    int ircinfill = 0;
+    // Raised whenever the input buffer is emptied for a new connection, so a line
+    // handler that reconnected underneath take_irc_lines is noticed.
+    int inputgeneration = 0;
+    // 1 while take_irc_lines is handling a line (its CR is a zero byte meanwhile).
+    int handlingline = 0;
+
+    // The current message split into its arguments (slot 3: a PRIVMSG's text).
+    char ircargs[kIrcArgSlots][kIrcArgSize] = {};
+    int ircargcount = 0;
+
+    // Output: the line being assembled, and the last lines sent (a ring; the slot at
+    // historyindex is written next and holds the oldest entry).
+    char ircoutbuf[kIrcBufSize] = {};
+    long long sendtime[kSendHistory] = {};
+    int sendlength[kSendHistory] = {};
+    int historyindex = 0;
+    int excesscount = 0;
+
+    // 1 while connect_all runs: its login lines go through write_buf and read_buf,
+    // which then must not start another connect of their own.
+    int connecting = 0;
 };

@@ -1,24 +1,188 @@
-// Placeholder until the paced, flood-protected output lands: sends the assembled
-// line at once.
+// The relay's one way to send a line to the IRC server: hold-back while catching
+// up, silent mode, connect on demand, assembly, flood check and pacing.
 #include "relay/irc/output.h"
 
-#include <string>
+#include <cstring>
 
 #include "relay/core/relay.h"
+#include "relay/irc/session.h"
+#include "relay/irc/sockets.h"
+
+namespace {
+
+// Excess lines in a row that are still sent (with an extra pause) before one is skipped.
+constexpr int kSkipThreshold = 2;
+
+// True while ordinary output is held back because old log lines are being caught up on.
+bool held_back(Relay& r, int forced)
+{
+    const BotSettings& s = r.settings;
+    const LogFollower& log = r.log;
+    if (forced || !(s.recoverlines > 0 || s.fromend != 0) || log.linesread == 0)
+        return false;
+    if (log.linesread <= s.recoverlines)
+        return true;
+    if (s.fromend > log.bytesconsumed)
+        return true;
+    trace(r, 101, "go %d > %d || %lld <= %lld\r\n", log.linesread, s.recoverlines, s.fromend,
+          log.bytesconsumed);
+    return false;
+}
+
+// Builds the line in the output buffer: command, then each present argument after
+// a blank, cut at the first CR or LF, then the line end. Returns its length.
+int assemble(Relay& r, const char* command, const char* const* args, int forced)
+{
+    char* out = r.irc.ircoutbuf;
+    const int room = kIrcBufSize - 4; // keeps space for " \r\n" and the zero
+    int n = 0;
+    bool cut = false;
+    auto put = [&](const char* text) {
+        for (const char* p = text; *p && !cut; ++p) {
+            if (*p == '\r' || *p == '\n' || n == room) {
+                cut = true;
+                break;
+            }
+            out[n++] = *p;
+        }
+    };
+    put(command ? command : "");
+    for (int i = 0; i < 5 && !cut; ++i)
+        if (args[i]) {
+            put(" ");
+            put(args[i]);
+        }
+    out[n] = 0;
+    trace(r, 101, "WRITEBUF\r\n[%s]\r\n", out);
+    const char* end = forced ? "\r\n" : " \r\n";
+    std::size_t end_len = std::strlen(end);
+    std::memcpy(out + n, end, end_len + 1);
+    return n + static_cast<int>(end_len);
+}
+
+void remember_sent(Relay& r, int length)
+{
+    IrcState& irc = r.irc;
+    irc.sendtime[irc.historyindex] = r.platform->now();
+    irc.sendlength[irc.historyindex] = length;
+    irc.historyindex = (irc.historyindex + 1) % kSendHistory;
+}
+
+// Bytes per minute over the remembered lines; negative when no time has passed
+// (which counts as over any limit).
+double recent_rate(Relay& r)
+{
+    const IrcState& irc = r.irc;
+    long long sum = 0;
+    for (int i = 0; i < kSendHistory; ++i)
+        sum += irc.sendlength[i];
+    long long elapsed = r.platform->now() - irc.sendtime[irc.historyindex];
+    if (elapsed <= 0)
+        return -1.0;
+    return static_cast<double>(sum) / (static_cast<double>(elapsed) / 60.0);
+}
+
+// Hands every byte of the line to the socket. A socket that takes nothing for the
+// connect time-out counts as a broken connection. The count sent, or -1.
+long send_all(Relay& r, const char* data, int length)
+{
+    Platform& p = *r.platform;
+    const int s = r.irc.ircsocket;
+    long long deadline_ms = p.now() * 1000 + kConnectTimeoutMs;
+    long sent = 0;
+    bool waited = false;
+    while (sent < length) {
+        long n = p.sock_send(s, data + sent, static_cast<std::size_t>(length - sent));
+        if (n > 0) {
+            sent += n;
+            waited = false;
+            continue;
+        }
+        if (n < 0 && p.sock_last_error() != SockErr::would_block)
+            return -1;
+        long long left = deadline_ms - p.now() * 1000;
+        if (left <= 0)
+            return -1;
+        if (waited)
+            p.sleep_ms(10); // writable yet nothing taken: do not spin
+        if (p.sock_wait_writable(s, left) != 1)
+            return -1;
+        waited = true;
+    }
+    return sent;
+}
+
+} // namespace
 
 int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2, const char* arg3,
               const char* arg4, const char* arg5, int forced)
 {
-    if (!r.irc.ircconnected)
+    BotSettings& s = r.settings;
+    IrcState& irc = r.irc;
+
+    if (held_back(r, forced))
         return 0;
-    std::string line = command;
-    for (const char* a : {arg1, arg2, arg3, arg4, arg5})
-        if (a) {
-            line += ' ';
-            line += a;
+    if (s.silent == 1 && !forced)
+        return 0;
+    if (!irc.ircconnected) {
+        // While connect_all runs, its own failed connection just drops its lines.
+        if (irc.connecting)
+            return 0;
+        connect_all(r);
+        if (!irc.ircconnected)
+            return 0;
+    }
+
+    const char* args[5] = {arg1, arg2, arg3, arg4, arg5};
+    const int length = assemble(r, command, args, forced);
+
+    if (s.floodprotect != 0) {
+        double rate = recent_rate(r);
+        if (rate < 0 || rate > s.byterate) {
+            bool skippable = !r.game.eventline && !forced && s.floodprotect == 2;
+            if (skippable && irc.excesscount > kSkipThreshold) {
+                irc.excesscount = 0;
+                r.platform->sleep_ms(s.waitmillisecs / 2);
+                console_note(r, "[%07d] excess flood prevent: byterate: line not send\n", r.log.linesread);
+                remember_sent(r, 0);
+                return length;
+            }
+            ++irc.excesscount;
+            console_note(r, "[%07d] excess flood prevent: extra sleep byterate: [%f]\n", r.log.linesread,
+                         rate < 0 ? 0.0 : rate);
+            r.platform->sleep_ms(s.waitmillisecs);
+        } else {
+            irc.excesscount = 0;
         }
-    line += forced ? "\r\n" : " \r\n";
-    long n = r.platform->sock_send(r.irc.ircsocket, line.data(), line.size());
-    r.platform->sleep_ms(r.settings.waitmillisecs);
-    return n < 0 ? 0 : static_cast<int>(n);
+    }
+
+    trace(r, 101, "SEND to SOCKET[%d]\n", irc.ircsocket);
+    long n = send_all(r, irc.ircoutbuf, length);
+    if (n >= 0) {
+        remember_sent(r, length);
+        r.platform->sleep_ms(s.waitmillisecs);
+        return static_cast<int>(n);
+    }
+
+    console_note(r, "sck_irc [%ld]\n", n);
+    console_note(r, "write_buf: %s\n", r.platform->error_text().c_str());
+    close_socket(r, irc.ircsocket, 0);
+    irc.ircconnected = 0;
+    if (irc.connecting)
+        return 0; // the connect routine under way finds the connection gone
+    for (int attempt = 0; attempt < 2 && !irc.ircconnected; ++attempt) {
+        r.platform->sleep_ms(5000);
+        connect_all(r);
+    }
+    if (!irc.ircconnected)
+        return 0;
+    // The login lines reused the output buffer: assemble the line again.
+    int again = assemble(r, command, args, forced);
+    n = send_all(r, irc.ircoutbuf, again);
+    if (n < 0) {
+        close_socket(r, irc.ircsocket, 0);
+        irc.ircconnected = 0;
+        return 0;
+    }
+    return static_cast<int>(n);
 }

@@ -3,9 +3,28 @@
 
 struct Relay;
 
-// Reads what the IRC socket has; -1 when the connection broke for good.
+// The QuakeNet service that takes the AUTH line.
+inline constexpr const char* kQServiceAddress = "Q@CServe.quakenet.org";
+
+// Login steps for irc_register_steps (a bit set).
+inline constexpr int kStepNick = 1;
+inline constexpr int kStepUser = 2;
+inline constexpr int kStepQAuth = 4;
+inline constexpr int kStepJoin = 8;
+
+// Reads what the IRC socket has into the input buffer: the byte count (0 when
+// nothing waits or not connected), or -1 when the connection broke and two
+// reconnection attempts failed; callers then end the program with kExitFatal.
 int read_buf(Relay& r);
-// Handles every complete line waiting in the input buffer. Always 0.
+// Handles every complete line (ended by CR LF) waiting in the input buffer. Always 0.
 int take_irc_lines(Relay& r);
+// Splits one IRC message into r.irc.ircargs / r.irc.ircargcount.
+void split_irc_line(Relay& r, const char* line);
+// Handles the line at the front of the input buffer (zero-terminated there).
+int handle_irc_line(Relay& r);
+// Sends some login lines again; steps is a set of kStep* bits.
+void irc_register_steps(Relay& r, int steps);
+// The full login: PASS, NICK, USER, (Q AUTH), JOIN, banner.
+void irc_login(Relay& r);
 // Opens whatever connection is missing and logs in.
 void connect_all(Relay& r);

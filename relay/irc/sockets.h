@@ -1,0 +1,33 @@
+// The relay's sockets: one TCP connection to the IRC server and two UDP sockets
+// (game server status query, local game client). IPv4 only.
+#pragma once
+
+#include <cstdint>
+
+struct Relay;
+
+// Every connect, TCP or UDP, gives up after this long.
+inline constexpr long long kConnectTimeoutMs = 15000;
+
+// The local game client that receives "print" packets in client mode.
+inline constexpr const char* kLocalClientHost = "127.0.0.1";
+inline constexpr const char* kLocalClientPort = "20100";
+
+// IPv4 address of host in network order, 0 when unknown. A host whose first
+// character is a digit (or an empty one) is taken as a dotted address.
+uint32_t resolve_address(Relay& r, const char* host);
+
+// Opens the IRC connection into r.irc.ircsocket: the handle, or -1.
+int open_tcp(Relay& r, const char* host, const char* port_text);
+
+// Opens a UDP socket "connected" to host:port: the handle, or -1. It is stored in
+// r.irc.localsocket when host is exactly "127.0.0.1", otherwise in r.irc.querysocket.
+int open_udp(Relay& r, const char* host, const char* port_text);
+
+// Connects a socket without blocking longer than timeout_ms; leaves it non-blocking.
+// 0 on success, -1 on failure (refused, unreachable, timed out).
+int connect_with_timeout(Relay& r, int socket, uint32_t address, uint16_t port, long long timeout_ms);
+
+// Closes a socket; hard = 1 resets the connection instead of shutting it down.
+// Nothing happens for a handle that is not a socket (-1, or 0 meaning "none").
+int close_socket(Relay& r, int socket, int hard);

@@ -1,0 +1,334 @@
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <string>
+#include <vector>
+
+#include "relay/irc/session.h"
+#include "tests/irc/irc_fixture.h"
+
+using SessionTest = IrcTest;
+using Lines = std::vector<std::string>;
+
+TEST_F(SessionTest, SplitsMessagesIntoArguments)
+{
+    struct Case {
+        const char* line;
+        Lines args;
+    } cases[] = {
+        {":nick!u@h PRIVMSG #chan :hello world", {":nick!u@h", "PRIVMSG", "#chan", "hello world"}},
+        {"PING :irc.example", {"PING", "irc.example"}},
+        {":a PRIVMSG #c :one :two", {":a", "PRIVMSG", "#c", "one", "two"}},
+        {"a   b  c", {"a", "b", "c"}},
+        {"a b:c d", {"a", "b:c", "d"}},
+        {"x :", {"x"}},
+        {"x  :trail ing", {"x", "trail ing"}},
+        {"a :x : :y", {"a", "x", "", "y"}},
+        {"", {}},
+    };
+    for (const auto& c : cases) {
+        split_irc_line(r, c.line);
+        Lines got(r.irc.ircargs, r.irc.ircargs + r.irc.ircargcount);
+        EXPECT_EQ(got, c.args) << c.line;
+    }
+    // Slots left over from a longer message are emptied.
+    split_irc_line(r, "a b c d e");
+    split_irc_line(r, "a");
+    EXPECT_STREQ(r.irc.ircargs[3], "");
+}
+
+TEST_F(SessionTest, SplitKeepsTwentyArgumentsOf1023Characters)
+{
+    std::string many;
+    for (int i = 0; i < 25; ++i)
+        many += "w" + std::to_string(i) + " ";
+    split_irc_line(r, many.c_str());
+    EXPECT_EQ(r.irc.ircargcount, 20);
+    EXPECT_STREQ(r.irc.ircargs[19], "w19");
+
+    std::string longline = "PRIVMSG #c :" + std::string(2000, 'z');
+    split_irc_line(r, longline.c_str());
+    ASSERT_EQ(r.irc.ircargcount, 3);
+    EXPECT_EQ(std::string(r.irc.ircargs[2]), std::string(1023, 'z'));
+}
+
+TEST_F(SessionTest, LoginSendsTheLinesInOrder)
+{
+    connect_all(r);
+    ASSERT_EQ(r.irc.ircconnected, 1);
+    EXPECT_EQ(irc().sent, "PASS zuzu\r\n"
+                          "NICK SOF2Tidewatch\r\n" +
+                              kUserLine + "\r\n"
+                                          "JOIN #chan\r\n" +
+                              kBannerLine + "\r\n");
+    // Five lines, each followed by the pacing pause; the login itself does not wait.
+    EXPECT_EQ(fake.slept_ms, 5 * 2150);
+}
+
+TEST_F(SessionTest, LoginWithQAuthAndChannelKey)
+{
+    r.settings.qpass = std::string("secret");
+    r.settings.channelkey = std::string("key");
+    r.settings.bouncerpass = std::string("pw");
+    connect_all(r);
+    EXPECT_EQ(sent_lines(), (Lines{"PASS pw", "NICK SOF2Tidewatch", kUserLine,
+                                   "PRIVMSG Q@CServe.quakenet.org :AUTH SOF2Tidewatch secret",
+                                   "JOIN #chan key", kBannerLine}));
+    EXPECT_EQ(r.settings.qnick, "SOF2Tidewatch");
+}
+
+TEST_F(SessionTest, BouncerModeReadsOnlyAfterJoinAndBanner)
+{
+    // The server pings right after PASS; without bouncer mode the answer follows at
+    // once, in bouncer mode only after the JOIN.
+    replies = {{"PASS", "PING :early\r\n"}};
+    connect_all(r);
+    EXPECT_EQ(sent_lines(), (Lines{"PASS zuzu", "PONG early", "NICK SOF2Tidewatch", kUserLine,
+                                   "JOIN #chan", kBannerLine}));
+
+    TestRelay t2;
+    Relay& b = t2.r();
+    b.settings = r.settings;
+    b.settings.bouncer = 1;
+    t2.fake.hosts = fake.hosts;
+    t2.fake.on_socket = [](FakeSocket& s) {
+        s.on_send = [](FakeSocket& sock, std::string_view data) {
+            if (data.substr(0, 4) == "PASS")
+                sock.inbox.push_back("PING :early\r\n");
+        };
+    };
+    connect_all(b);
+    EXPECT_EQ(wire_lines(t2.fake.socket(b.irc.ircsocket)->sent),
+              (Lines{"PASS zuzu", "NICK SOF2Tidewatch", kUserLine, "JOIN #chan", "PONG early", kBannerLine}));
+}
+
+TEST_F(SessionTest, TwoNickCollisionsAppendTwoTwos)
+{
+    replies = {{"NICK SOF2Tidewatch\r\n", ":irc.test 433 * SOF2Tidewatch :Nickname is already in use\r\n"},
+               {"NICK SOF2Tidewatch2\r\n", ":irc.test 433 * SOF2Tidewatch2 :Nickname is already in use\r\n"}};
+    connect_all(r);
+    EXPECT_EQ(r.settings.nick, "SOF2Tidewatch22");
+    Lines sent = sent_lines();
+    ASSERT_GE(sent.size(), 3u);
+    EXPECT_EQ(sent[1], "NICK SOF2Tidewatch");
+    EXPECT_EQ(sent[2], "NICK SOF2Tidewatch2");
+    EXPECT_EQ(sent.back(), kBannerLine);
+    EXPECT_NE(std::find(sent.begin(), sent.end(), "NICK SOF2Tidewatch22"), sent.end());
+    EXPECT_NE(fake.out.find("NICK NAME IS ALREADY USED!!!\n"), std::string::npos);
+}
+
+TEST_F(SessionTest, AnswersPingAndIgnoresNoticesAndBareLineFeeds)
+{
+    connect_plain();
+    deliver("PING :irc.example\r\n");
+    deliver("NOTICE AUTH :*** Looking up your hostname\r\n");
+    deliver("PING\r\n");                 // nothing to answer with
+    deliver(":irc.test NOTICE x :hi\r\n");
+    deliver("PING :lf.only\n"); // not a complete IRC line: waits for its CR LF
+    EXPECT_EQ(irc().sent, "PONG irc.example\r\n");
+    EXPECT_EQ(r.irc.ircinfill, static_cast<int>(std::string("PING :lf.only\n").size()));
+}
+
+TEST_F(SessionTest, NumericRepliesRepairRegistration)
+{
+    struct Case {
+        int numeric;
+        const char* message;
+        Lines sent;
+    } cases[] = {
+        {403, "UNKNOWN CHANNEL!!!\n", {"JOIN #old oldkey"}},
+        {404, "CANNOT SEND TO CHANNEL!!!\n", {"JOIN #chan"}},
+        {432, "NICK NAME IS INVALID!!!\n", {"NICK Ferrobot", kUserLine, "JOIN #chan"}},
+        {433, "NICK NAME IS ALREADY USED!!!\n", {"NICK SOF2Tidewatch2", kUserLine, "JOIN #chan"}},
+        {442, "NOT ON ANY CHANNEL!!!\n", {"JOIN #chan"}},
+        {451, "", {"PASS zuzu", "NICK SOF2Tidewatch", kUserLine, "JOIN #chan"}},
+        {464, "PASSWORD IS INVALID!!!\n", {}},
+        {468, "USERNAME IS INVALID!!!\n", {kUserLine, "JOIN #chan"}},
+        {473, "INVITE ONLY CHANNEL!!!\n", {"JOIN #chan"}},
+        {474, "BANNED FROM CHANNEL!!!\n", {"JOIN #chan"}},
+        {475, "KEY NEEDED FOR CHANNEL!!!\n", {"JOIN #chan"}},
+        {1, "", {}},
+        {999, "", {}},
+    };
+    for (const auto& c : cases) {
+        TestRelay tr;
+        Relay& x = tr.r();
+        x.settings.channel = std::string("#new");
+        if (c.numeric != 403)
+            x.settings.channel = std::string("#chan");
+        x.commands.prevchannel = std::string("#old");
+        x.commands.prevchannelkey = std::string("oldkey");
+        x.settings.bounceruser = std::string(c.numeric == 468 ? "someone" : "Ferrobot");
+        x.irc.ircsocket = tr.fake.sock_create(true);
+        x.irc.ircconnected = 1;
+        char line[80];
+        std::snprintf(line, sizeof line, ":irc.test %03d SOF2Tidewatch :text\r\n", c.numeric);
+        tr.fake.socket(x.irc.ircsocket)->inbox.push_back(line);
+        read_buf(x);
+        take_irc_lines(x);
+        EXPECT_EQ(wire_lines(tr.fake.socket(x.irc.ircsocket)->sent), c.sent) << c.numeric;
+        EXPECT_EQ(tr.fake.out, c.message) << c.numeric;
+        if (c.numeric == 403) {
+            // The relay goes back where it is, and reports follow it there.
+            EXPECT_EQ(x.settings.channel, "#old");
+            EXPECT_EQ(x.settings.channelkey, "oldkey");
+        }
+        if (c.numeric == 468) {
+            EXPECT_EQ(x.settings.bounceruser, "Ferrobot");
+        }
+    }
+}
+
+TEST_F(SessionTest, UnknownChannelWithoutPreviousChannelDoesNothing)
+{
+    r.settings.quietmode = 1;
+    connect_plain();
+    deliver(":irc.test 403 SOF2Tidewatch #nochan :No such channel\r\n");
+    EXPECT_EQ(irc().sent, "");
+    EXPECT_EQ(fake.out, "");
+    EXPECT_EQ(r.settings.channel, "#chan");
+    // Quiet mode silences the message but not the repair.
+    deliver(":irc.test 442 SOF2Tidewatch :You're not on that channel\r\n");
+    EXPECT_EQ(irc().sent, "JOIN #chan\r\n");
+    EXPECT_EQ(fake.out, "");
+}
+
+TEST_F(SessionTest, FollowsOwnJoinAndPartOnly)
+{
+    connect_plain();
+    deliver(":other!u@h JOIN :#chan\r\n");
+    EXPECT_EQ(r.irc.ircjoined, 0);
+    deliver(":sof2tidewatch!u@h JOIN :#chan\r\n"); // nicks compare case-sensitively here
+    EXPECT_EQ(r.irc.ircjoined, 0);
+    deliver(":SOF2Tidewatch!~Ferrobot@host JOIN :#chan\r\n");
+    EXPECT_EQ(r.irc.ircjoined, 1);
+    deliver(":other!u@h PART #chan\r\n");
+    EXPECT_EQ(r.irc.ircjoined, 1);
+    deliver(":SOF2Tidewatch!~Ferrobot@host PART #chan\r\n");
+    EXPECT_EQ(r.irc.ircjoined, 0);
+}
+
+TEST_F(SessionTest, OwnerKeepsOwnershipAcrossNickChanges)
+{
+    connect_plain();
+    r.commands.botowner = std::string("Boss");
+    deliver(":boss!u@h NICK :Chief\r\n");
+    EXPECT_EQ(r.commands.botowner, "Chief");
+    deliver(":Someone!u@h NICK :Boss\r\n"); // taking the old nick gives nothing
+    EXPECT_EQ(r.commands.botowner, "Chief");
+    deliver(":Chief!u@h NICK :\r\n");
+    EXPECT_EQ(r.commands.botowner, "Chief");
+
+    r.commands.botowner.reset();
+    deliver(":Chief!u@h NICK :Other\r\n");
+    EXPECT_FALSE(r.commands.botowner.has_value());
+}
+
+TEST_F(SessionTest, ReceiveErrorReconnectsAfterFiveSeconds)
+{
+    FakeSocket& old = connect_plain();
+    int old_handle = old.handle;
+    old.recv_error = SockErr::conn_reset;
+    long long before = fake.slept_ms;
+    EXPECT_EQ(read_buf(r), 0);
+    EXPECT_FALSE(fake.socket(old_handle)->open);
+    EXPECT_FALSE(fake.socket(old_handle)->hard_closed);
+    EXPECT_EQ(r.irc.ircconnected, 1);
+    EXPECT_NE(r.irc.ircsocket, old_handle);
+    EXPECT_EQ(sent_lines().front(), "PASS zuzu");
+    EXPECT_EQ(fake.slept_ms - before, 5000 + 5 * 2150);
+    EXPECT_EQ(fake.out, "read_buf: Fake error\nread_buf recv(-1) ecode(15) error\n");
+}
+
+TEST_F(SessionTest, ReceiveErrorGivesUpAfterTwoAttempts)
+{
+    FakeSocket& old = connect_plain();
+    old.recv_error = SockErr::timed_out;
+    fake.on_connect = [](uint32_t, uint16_t, bool tcp) { return tcp ? -1 : 0; };
+    long long before = fake.slept_ms;
+    EXPECT_EQ(read_buf(r), -1);
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    EXPECT_EQ(fake.slept_ms - before, 10000);
+    EXPECT_EQ(tcp_sockets(), 3);
+    EXPECT_NE(fake.out.find("ecode(14)"), std::string::npos);
+    EXPECT_NE(fake.out.find("\nConnect returned "), std::string::npos);
+}
+
+TEST_F(SessionTest, ClosedConnectionIsNoticedAtOnce)
+{
+    connect_plain();
+    int old = r.irc.ircsocket;
+    deliver(""); // a receive of 0 bytes: the server hung up
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    EXPECT_FALSE(fake.socket(old)->open);
+    EXPECT_EQ(tcp_sockets(), 1); // reconnecting is left to the next send or tick
+}
+
+TEST_F(SessionTest, NewConnectionStartsWithEmptyInput)
+{
+    FakeSocket& old = connect_plain();
+    deliver("PING :ol"); // half a line from the old connection
+    old.recv_error = SockErr::conn_reset;
+    replies = {{"PASS", "PING :new\r\n"}};
+    EXPECT_EQ(read_buf(r), 0);
+    EXPECT_EQ(sent_lines()[1], "PONG new");
+    EXPECT_EQ(irc().sent.find("PONG ol"), std::string::npos);
+}
+
+TEST_F(SessionTest, InputWithoutLineEndIsDroppedWhenTheBufferFills)
+{
+    connect_plain();
+    irc().inbox.push_back(std::string(32767, 'x'));
+    EXPECT_EQ(read_buf(r), 32767);
+    take_irc_lines(r);
+    EXPECT_EQ(r.irc.ircinfill, 32767);
+    deliver("\r\nPING :again\r\n"); // the stuck bytes go; input carries on
+    EXPECT_EQ(irc().sent, "PONG again\r\n");
+    EXPECT_NE(fake.out.find("32767 bytes without a line end dropped"), std::string::npos);
+}
+
+TEST_F(SessionTest, ConnectOpensUdpSocketsAsConfigured)
+{
+    r.settings.servermode = 0;
+    r.settings.serverhost = std::string("game.test");
+    fake.hosts["game.test"] = inet_addr("10.0.0.2");
+    connect_all(r);
+    EXPECT_EQ(r.irc.queryopen, 1);
+    EXPECT_EQ(r.irc.localopen, 1);
+    EXPECT_EQ(fake.socket(r.irc.querysocket)->port, 27960);
+    EXPECT_EQ(fake.socket(r.irc.localsocket)->port, 20100);
+
+    TestRelay t2;
+    Relay& s = t2.r();
+    s.settings = r.settings;
+    s.settings.serverhost = std::string("nowhere.test");
+    s.settings.servermode = 1;
+    t2.fake.hosts = fake.hosts;
+    connect_all(s);
+    EXPECT_EQ(s.irc.queryopen, 0);
+    EXPECT_EQ(s.irc.localopen, 0);
+    EXPECT_NE(t2.fake.out.find("UDP Connect returned 0\n"), std::string::npos);
+}
+
+TEST_F(SessionTest, UnreachableServerIsReportedEvenWhenQuiet)
+{
+    r.settings.quietmode = 1;
+    fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
+    connect_all(r);
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    // One attempt only: the login lines must not start connects of their own.
+    EXPECT_EQ(tcp_sockets(), 1);
+    char expected[40];
+    std::snprintf(expected, sizeof expected, "\nConnect returned %d\n", r.irc.ircsocket);
+    EXPECT_EQ(fake.out, expected);
+}
+
+TEST_F(SessionTest, LineFeedOnlyDataGluesOntoTheNextLine)
+{
+    connect_plain();
+    deliver("PING :lf.only\n");
+    deliver(":irc.test NOTICE x :hi\r\n");
+    EXPECT_EQ(r.irc.ircinfill, 0);
+    EXPECT_EQ(irc().sent, "PONG lf.only\r\n");
+}
