@@ -90,8 +90,10 @@ void silent_query_milestones(Relay& r, LoopState& loop)
     bool line_milestone = lines != loop.last_query_linesread && lines != 0 && lines % 50 == 0;
     loop.last_query_fragcount = frags;
     loop.last_query_linesread = lines;
-    if (frag_milestone || line_milestone)
+    if (frag_milestone || line_milestone) {
+        ++loop.silent_queries;
         quiet_status_query(r);
+    }
 }
 
 } // namespace

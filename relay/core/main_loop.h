@@ -11,6 +11,7 @@ struct LoopState {
     long long tick = 0;           // timer base of the periodic status block
     int last_query_fragcount = 0; // counters as the last pass saw them, so that a
     int last_query_linesread = 0; // silent status query runs once per milestone
+    int silent_queries = 0;       // silent status queries started by the log duty
 };
 
 // Loads the configuration files, connects (unless catching up first) and opens the log.

@@ -1,0 +1,185 @@
+#include <gtest/gtest.h>
+
+#include <string>
+
+#include "relay/core/main_loop.h"
+#include "tests/support/relay_fixture.h"
+
+namespace {
+
+struct MainLoop : ::testing::Test {
+    TestRelay t;
+    Relay& r = t.r();
+    LoopState loop;
+    int connects = 0;
+
+    void SetUp() override
+    {
+        r.settings.irchost = std::string("127.0.0.1");
+        r.settings.channel = std::string("#chan");
+        r.settings.logfile = std::string("qconsole.log");
+        r.settings.mapfile = std::string("none.xml");
+        r.settings.colorfile = std::string("none.cfg");
+        r.settings.quietmode = 1;
+        // The IRC server is unreachable unless a test says otherwise.
+        t.fake.on_connect = [this](uint32_t, uint16_t, bool tcp) {
+            if (tcp)
+                ++connects;
+            return -1;
+        };
+    }
+
+    std::string log_lines(int n, const char* text = "^1Alice^7: ^2hello")
+    {
+        std::string s;
+        for (int i = 0; i < n; ++i)
+            s += std::string(text) + "\n";
+        return s;
+    }
+
+    // Joins a fake IRC connection so that report lines can be read back.
+    FakeSocket& connected()
+    {
+        int h = t.fake.sock_create(true);
+        r.irc.ircsocket = h;
+        r.irc.ircconnected = 1;
+        r.irc.ircjoined = 1;
+        return *t.fake.socket(h);
+    }
+
+    int privmsgs(const FakeSocket& s)
+    {
+        int n = 0;
+        for (std::size_t at = s.sent.find("PRIVMSG"); at != std::string::npos; at = s.sent.find("PRIVMSG", at + 1))
+            ++n;
+        return n;
+    }
+};
+
+} // namespace
+
+TEST_F(MainLoop, IdlePassesWaitInsteadOfSpinning)
+{
+    start_relay(r, loop);
+    // Unreachable IRC and no log: each pass still waits.
+    for (int i = 0; i < 50; ++i)
+        relay_pass(r, loop);
+    EXPECT_GE(t.fake.slept_ms, 50 * kIdleSleepMs);
+
+    // The log is tried on every pass and opened once it exists.
+    t.fake.write_file("qconsole.log", "");
+    relay_pass(r, loop);
+    EXPECT_EQ(r.log.logopen, 1);
+    long long before = t.fake.slept_ms;
+    relay_pass(r, loop);
+    EXPECT_GE(t.fake.slept_ms - before, kIdleSleepMs);
+}
+
+TEST_F(MainLoop, ReconnectsOnlyOnTheMinuteTick)
+{
+    start_relay(r, loop);
+    EXPECT_EQ(connects, 1);
+    while (t.fake.now() - loop.tick <= 60)
+        relay_pass(r, loop);
+    EXPECT_EQ(connects, 1);
+    relay_pass(r, loop);
+    EXPECT_EQ(connects, 2);
+}
+
+TEST_F(MainLoop, SilentStatusQueryOncePerMilestone)
+{
+    t.fake.write_file("qconsole.log", log_lines(50));
+    start_relay(r, loop);
+    for (int i = 0; i < 200; ++i)
+        relay_pass(r, loop);
+    EXPECT_EQ(r.log.linesread, 50);
+    EXPECT_EQ(loop.silent_queries, 1);
+
+    r.game.fragcount = 10;
+    for (int i = 0; i < 200; ++i)
+        relay_pass(r, loop);
+    EXPECT_EQ(loop.silent_queries, 2);
+
+    // Back to a milestone after a reset counts again.
+    r.game.fragcount = 0;
+    relay_pass(r, loop);
+    r.game.fragcount = 10;
+    relay_pass(r, loop);
+    EXPECT_EQ(loop.silent_queries, 3);
+
+    // Server mode makes no such query and keeps no frag count.
+    r.settings.servermode = 1;
+    r.game.fragcount = 20;
+    relay_pass(r, loop);
+    EXPECT_EQ(loop.silent_queries, 3);
+    EXPECT_EQ(r.game.fragcount, 0);
+}
+
+TEST_F(MainLoop, CatchingUpDelaysTheConnectionToTheFirstTick)
+{
+    r.settings.recoverlines = 500;
+    t.fake.write_file("qconsole.log", log_lines(20));
+    start_relay(r, loop);
+    for (int i = 0; i < 100; ++i)
+        relay_pass(r, loop);
+    EXPECT_EQ(r.log.linesread, 20);
+    EXPECT_EQ(connects, 0);
+    // The last handled line pushed the tick on by ten seconds.
+    t.fake.clock_ms += 61000;
+    relay_pass(r, loop);
+    EXPECT_EQ(connects, 0);
+    t.fake.clock_ms += 10000;
+    relay_pass(r, loop);
+    EXPECT_EQ(connects, 1);
+}
+
+TEST_F(MainLoop, StatusBlockComesAfterSeventyQuietSeconds)
+{
+    t.fake.on_connect = nullptr;
+    t.fake.write_file("qconsole.log", "");
+    start_relay(r, loop);
+    FakeSocket& irc = connected();
+    irc.sent.clear();
+
+    // A line every 30 s keeps the block away.
+    for (int i = 0; i < 6; ++i) {
+        t.fake.append_file("qconsole.log", "nothing to see\n");
+        relay_pass(r, loop);
+        t.fake.clock_ms += 30000;
+    }
+    EXPECT_EQ(privmsgs(irc), 0);
+
+    long long last_line = t.fake.now() - 30;
+    long long pass_start = 0;
+    for (int i = 0; i < 2000 && privmsgs(irc) == 0; ++i) {
+        pass_start = t.fake.now();
+        relay_pass(r, loop);
+    }
+    EXPECT_GT(pass_start - last_line, 70);
+    EXPECT_LE(pass_start - last_line, 72);
+}
+
+TEST_F(MainLoop, StatusBlockLines)
+{
+    r.settings.serverhost = std::string("game.example");
+    r.settings.serverport = std::string("27960");
+    r.irc.queryopen = 1;
+    r.query.sv_hostname = std::string("^1Brack^7water");
+    r.teams.redteamname = "^1Reds";
+    FakeSocket& irc = connected();
+    send_status_block(r);
+    EXPECT_EQ(visible(irc.sent),
+              "PRIVMSG #chan :{C}1,15 Quillon's SOF2 Tidewatch v1.2 {CR}{LF}"
+              "PRIVMSG #chan :{C}1,7 Logfile unavailable... {CR}{LF}"
+              "PRIVMSG #chan :{C}1,7 Team mode on:{C}4 Reds RED{C}0{C}11 Blue BLUE {CR}{LF}"
+              "PRIVMSG #chan :{C}1,14 SCORE:{C}4 Reds {C}1,14-{C}11 Blue{C}1,14:{C}4 0 {C}1,14-{C}11 0 {CR}{LF}"
+              "PRIVMSG #chan :{C}1,14 Server stats: {CR}{LF}"
+              "PRIVMSG #chan :{C}0,1 ^1Brack^7water{O}{C}0,1 [game.example:27960] {CR}{LF}");
+
+    // Silenced: only the forced lines would pass, and the first two are left out.
+    irc.sent.clear();
+    r.settings.silent = 1;
+    r.irc.queryopen = 0;
+    send_status_block(r);
+    EXPECT_EQ(irc.sent, "");
+}
