@@ -55,6 +55,9 @@ const char* make_time(Relay& r, long long start, long long now, int maptime)
 
     trace(r, 101, "%lld %lld %d\n", start, now, maptime);
     long long elapsed = now - start;
+    // A wall clock set back during a map must not show negative minutes.
+    if (elapsed < 0)
+        elapsed = 0;
     if (r.settings.timedirection == 1 || (r.settings.timedirection == 0 && maptime == 0)) {
         clock_text(clock, elapsed);
     } else if (r.settings.timedirection == 0) {
