@@ -342,6 +342,17 @@ TEST_F(ConsoleLines, DepartureOfUnseenNameRegistersThenRemovesIt)
     EXPECT_EQ(r.players.slots[0].id, -1);
 }
 
+TEST_F(ConsoleLines, FullTableLeavesOtherPlayersAloneOnStrangersLines)
+{
+    for (int id = 0; id < kMaxPlayers; ++id)
+        player(id, ("P" + std::to_string(id)).c_str(), 1);
+    ASSERT_EQ(r.players.playercount, kMaxPlayers);
+    feed("Stranger joined the blue team.");
+    feed("Stranger disconnected");
+    EXPECT_EQ(find_player(r, 0), 0);
+    EXPECT_EQ(team_of(r, 0), 1);
+}
+
 // ---- Console echoes ------------------------------------------------------------
 
 TEST_F(ConsoleLines, MapRestartInCapitalsSendsResetEvenWithShowplayOff)
