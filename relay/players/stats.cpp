@@ -1,9 +1,136 @@
-// Placeholder until the statistics report lands.
+// The statistics report: who killed whom how often, by team, best first; and the
+// weapons of the map.
 #include "relay/players/stats.h"
 
-#include "relay/core/relay.h"
+#include <algorithm>
+#include <string>
+#include <utility>
+#include <vector>
 
-void show_stats(Relay& r, const char*)
+#include "relay/core/line_buf.h"
+#include "relay/core/relay.h"
+#include "relay/gamelog/reports.h"
+#include "relay/irc/output.h"
+#include "relay/players/kill_count.h"
+#include "relay/players/table.h"
+#include "relay/players/text.h"
+
+namespace {
+
+// Statistics lines pass silent mode when asked for, or when they go to a nick
+// rather than the channel.
+int stats_forced(const Relay& r, const char* target)
+{
+    if (r.game.statsonrequest == 1)
+        return 1;
+    return r.settings.silent && safe_strcmp(target, cstr(r.settings.channel)) != 0 ? 1 : 0;
+}
+
+void send_weapon_stats(Relay& r, const char* target, int forced)
+{
+    std::vector<std::pair<int, int>> rows(r.kills.weaponkills.begin(), r.kills.weaponkills.end());
+    rows.erase(std::remove_if(rows.begin(), rows.end(), [](const auto& w) { return w.second <= 0; }), rows.end());
+    if (rows.empty())
+        return;
+    // Most kills first; equal counts in weapon number order.
+    std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
+
+    LineBuf line;
+    line.setf(":%c%s Weapon stats:", kColour, r.colours.gamescorehead.c_str());
+    send_privmsg(r, target, line.c_str(), forced);
+    for (const auto& [weapon, kills] : rows) {
+        line.setf(":%c%s%3d ", kColour, r.colours.gamescore.c_str(), kills);
+        line.add(weapon_name(weapon, r.settings.langout));
+        send_privmsg(r, target, line.c_str(), forced);
+    }
+}
+
+void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int forced)
+{
+    const std::string name = strip_colours(r.settings.osp, p.name->c_str());
+    LineBuf line;
+    line.setf(":%c%s", kColour, r.colours.gamescore.c_str());
+    const char* gs = r.colours.gamescore.c_str();
+    switch (p.team) {
+    case 1:
+        line.addf("%c%dR%c%s ", kColour, r.colours.redteamcolor, kColour, gs);
+        break;
+    case 2:
+        line.addf("%c%dB%c%s ", kColour, r.colours.blueteamcolor, kColour, gs);
+        break;
+    case 3:
+        line.addf("%c%dS%c%s ", kColour, r.colours.specteamcolor, kColour, gs);
+        break;
+    default:
+        line.addf("%c%dU%c%s ", kColour, r.colours.unknownteamcolor, kColour, gs);
+        break;
+    }
+    if (p.deaths != 0)
+        line.addf("%3d/%3d %1.2f ", p.kills, p.deaths, static_cast<double>(p.kills) / p.deaths);
+    else
+        line.addf("%3d/%3d -.-- ", p.kills, p.deaths);
+    line.addf("[%2d/%2d/%2d] %3d %3d ", p.teamkills, p.suicides, p.teamkilled, p.score, p.ping);
+    if (r.settings.servermode)
+        line.add(name);
+    else
+        line.addf("%c%d%s", kColour, team_colour(r, p.team), name.c_str());
+    send_privmsg(r, target, line.c_str(), forced);
+}
+
+} // namespace
+
+void reset_weapon_stats(Relay& r)
+{
+    r.kills.weaponkills.clear();
+}
+
+void show_weapon_stats(Relay& r, const char* target)
+{
+    send_weapon_stats(r, target, stats_forced(r, target));
+}
+
+void show_stats(Relay& r, const char* target)
 {
     r.game.fragcount = 0;
+    if (r.settings.statsafter == 0 && r.game.statsonrequest == 0)
+        return; // automatic reports are off
+    sort_players(r);
+    const int forced = stats_forced(r, target);
+
+    LineBuf line;
+    line.setf(":%c%s %s", kColour, kBannerColour, kBanner);
+    send_privmsg(r, target, line.c_str(), 0);
+
+    const char* host = cstr(r.settings.serverhost);
+    const char* port = cstr(r.settings.serverport);
+    if (r.query.sv_hostname || (host && port)) {
+        line.setf(":%c%s Server:", kColour, r.colours.botinfo.c_str());
+        send_privmsg(r, target, line.c_str(), 0);
+        line.setf(":%c%s", kColour, r.colours.default_.c_str());
+        if (r.query.sv_hostname)
+            line.add(*r.query.sv_hostname);
+        if (host && port)
+            line.addf("%c%c%s [%s:%s]", kPlain, kColour, r.colours.default_.c_str(), host, port);
+        send_privmsg(r, target, line.c_str(), 0);
+    }
+
+    report_map(r, target);
+    report_gametype(r, target);
+    report_scorelimit(r, target);
+    report_timelimit(r, target);
+
+    line.setf(":%c%s Player stats:", kColour, r.colours.gamescorehead.c_str());
+    send_privmsg(r, target, line.c_str(), forced);
+    line.setf(":%c%sT Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName", kColour, r.colours.gamescorehead.c_str());
+    send_privmsg(r, target, line.c_str(), forced);
+
+    for (int team = 0; team <= 3; ++team)
+        for (int i = 0; i < r.players.playercount; ++i) {
+            const PlayerRecord& p = r.players.slots[i];
+            if (p.id != -1 && p.team == team && p.name)
+                send_player_line(r, target, p, forced);
+        }
+
+    if (r.settings.weaponstats)
+        send_weapon_stats(r, target, forced);
 }
