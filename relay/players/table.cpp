@@ -4,6 +4,7 @@
 
 #include "relay/core/relay.h"
 #include "relay/core/trace.h"
+#include "relay/players/stats.h"
 #include "relay/players/text.h"
 
 namespace {
@@ -182,6 +183,8 @@ void reset_player_stats(Relay& r)
         p.suicides = 0;
         p.teamkilled = 0;
     }
+    // The per-map weapon statistics go with the player statistics.
+    reset_weapon_stats(r);
 }
 
 void swap_player_teams(Relay& r)

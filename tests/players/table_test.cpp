@@ -246,8 +246,10 @@ TEST(PlayerTable, WholeTableOperations)
         p.kills = p.deaths = p.score = p.ping = p.teamkills = p.suicides = p.teamkilled = 9;
         p.tp = 2;
     }
+    r.kills.weaponkills[10] = 3;
 
     reset_player_stats(r);
+    EXPECT_TRUE(r.kills.weaponkills.empty()); // weapon statistics are per map too
     for (int i = 0; i < 4; ++i) {
         const PlayerRecord& p = slot(r, i);
         EXPECT_EQ(p.kills + p.deaths + p.score + p.ping + p.teamkills + p.suicides + p.teamkilled, 0);
