@@ -1,0 +1,129 @@
+// The relay against a real IRC server: login and banner, keeping the session alive
+// through the server's PINGs, and coming back after the server restarts.
+#include <gtest/gtest.h>
+
+#include <algorithm>
+#include <memory>
+#include <string>
+
+#include "tests/e2e/support/irc_client.h"
+#include "tests/e2e/support/irc_server.h"
+#include "tests/e2e/support/relay_process.h"
+#include "tests/e2e/support/temp_dir.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string kChannel = "#tidewatch";
+const std::string kRelayNick = "SOF2Tidewatch";
+// The banner as the watcher receives it: colour 1,15, then the banner text (the
+// server drops its trailing blank).
+const std::string kBannerText = "PRIVMSG #tidewatch :\x03" "1,15 Quillon's SOF2 Tidewatch v1.2";
+
+bool relay_joined(const std::string& line)
+{
+    return command_of(line) == "JOIN" && prefix_nick(line) == kRelayNick;
+}
+
+bool relay_banner(const std::string& line)
+{
+    std::size_t at = line.find(kBannerText);
+    return prefix_nick(line) == kRelayNick && at != std::string::npos &&
+           line.find_first_not_of(' ', at + kBannerText.size()) == std::string::npos;
+}
+
+struct IrcSessionE2E : ::testing::Test {
+    TempDir dir;
+    std::unique_ptr<IrcServer> server;
+    RelayProcess relay{dir};
+    IrcClient watcher;
+    std::string logfile = dir.write("games.log", "");
+
+    void start_server(IrcServerOptions options = {})
+    {
+        if (IrcServer::program().empty())
+            GTEST_SKIP() << "ngircd not available";
+        server = std::make_unique<IrcServer>(dir, options);
+        ASSERT_TRUE(server->start()) << server->log();
+    }
+
+    void watch()
+    {
+        ASSERT_TRUE(watcher.connect(server->port()));
+        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
+        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+    }
+
+    // The relay joins the channel and greets it with its banner.
+    void expect_relay_arrives(int timeout_ms, std::size_t from = 0)
+    {
+        auto joined = watcher.wait_for(relay_joined, timeout_ms, from);
+        ASSERT_TRUE(joined) << "relay output:\n" << relay.output() << "\nwatcher:\n" << watcher.transcript();
+        // The user name of the relay's USER line shows in its prefix.
+        EXPECT_NE(joined->find("Ferrobot@"), std::string::npos) << *joined;
+        auto banner = watcher.wait_for(relay_banner, 15000, from);
+        ASSERT_TRUE(banner) << "relay output:\n" << relay.output() << "\nwatcher:\n" << watcher.transcript();
+    }
+
+    void TearDown() override
+    {
+        relay.stop();
+        if (server)
+            server->stop();
+    }
+};
+
+} // namespace
+
+TEST_F(IrcSessionE2E, RelayJoinsAndShowsItsBanner)
+{
+    start_server();
+    watch();
+    ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile)));
+    // Four paced lines (2.15 s each) come before the JOIN.
+    expect_relay_arrives(30000);
+    EXPECT_TRUE(relay.running()) << relay.output();
+}
+
+TEST_F(IrcSessionE2E, RelayAnswersTheServersPing)
+{
+    // The server PINGs after 3 quiet seconds and drops a client that does not
+    // answer within 3 more.
+    IrcServerOptions options;
+    options.ping_timeout = 3;
+    options.pong_timeout = 3;
+    start_server(options);
+    watch();
+    ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile)));
+    expect_relay_arrives(30000);
+    std::size_t after_join = watcher.lines().size();
+
+    watcher.pump(20000); // several PING rounds
+    auto quit = watcher.wait_for(
+        [](const std::string& l) { return prefix_nick(l) == kRelayNick && command_of(l) == "QUIT"; }, 0,
+        after_join);
+    EXPECT_FALSE(quit) << *quit;
+    auto nicks = watcher.names(kChannel);
+    EXPECT_NE(std::find(nicks.begin(), nicks.end(), kRelayNick), nicks.end()) << watcher.transcript();
+    EXPECT_TRUE(relay.running()) << relay.output();
+}
+
+TEST_F(IrcSessionE2E, RelayReconnectsAfterTheServerRestarts)
+{
+    start_server();
+    watch();
+    ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile)));
+    expect_relay_arrives(30000);
+
+    server->stop();
+    ASSERT_TRUE(server->start()) << server->log();
+    watcher.disconnect();
+    watch();
+    std::size_t from = watcher.lines().size();
+
+    // The relay notices the lost connection and connects again on its next
+    // periodic tick (a minute after start), with the full login.
+    expect_relay_arrives(120000, from);
+    EXPECT_TRUE(relay.running()) << relay.output();
+}

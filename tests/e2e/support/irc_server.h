@@ -1,0 +1,50 @@
+// A real IRC server (ngircd) for end-to-end tests: its own configuration in a
+// scratch directory, listening on 127.0.0.1 on a free port, stopped with the test.
+#pragma once
+
+#include <string>
+
+#include "tests/e2e/support/process.h"
+#include "tests/e2e/support/temp_dir.h"
+
+namespace e2e {
+
+struct IrcServerOptions {
+    std::string password = "zuzu";  // server password every client must give (PASS)
+    int ping_timeout = 120;         // seconds of silence before the server PINGs
+    int pong_timeout = 20;          // seconds a PINGed client has to answer
+    int max_nick_length = 30;
+};
+
+class IrcServer {
+public:
+    // Path of the ngircd program (the build passes it in; "" when not found).
+    static std::string program();
+
+    IrcServer(const TempDir& dir, IrcServerOptions options = {});
+    ~IrcServer();
+    IrcServer(const IrcServer&) = delete;
+    IrcServer& operator=(const IrcServer&) = delete;
+
+    // Starts the server (again, on the same port) and waits until it accepts
+    // connections. False when it did not come up within the time.
+    bool start(int timeout_ms = 10000);
+    // Stops it and waits until the port is free.
+    void stop();
+    bool running() { return process_.running(); }
+
+    int port() const { return port_; }
+    const std::string& name() const { return name_; }
+    // What the server printed (its log), for failure messages.
+    std::string log() const;
+
+private:
+    const TempDir& dir_;
+    IrcServerOptions options_;
+    int port_;
+    std::string name_ = "irc.tidewatch.test";
+    std::string config_;
+    Process process_;
+};
+
+} // namespace e2e
