@@ -188,8 +188,19 @@ uint32_t PosixPlatform::dotted_address(const char* text)
 int PosixPlatform::sock_create(bool tcp)
 {
     int s = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
-    if (s < 0)
+    if (s < 0) {
         last_errno_ = errno;
+        return -1;
+    }
+    // Handle 0 means "no socket" to the relay; a relay started with its standard
+    // descriptors closed must not get a socket there.
+    if (s < 3) {
+        int moved = fcntl(s, F_DUPFD_CLOEXEC, 3);
+        ::close(s);
+        if (moved < 0)
+            last_errno_ = errno;
+        return moved;
+    }
     return s;
 }
 
