@@ -4,7 +4,6 @@
 #include <string>
 #include <string_view>
 
-#include "relay/config/leading_int.h"
 #include "relay/core/relay.h"
 #include "relay/players/text.h"
 

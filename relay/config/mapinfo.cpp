@@ -3,7 +3,6 @@
 #include <string>
 #include <string_view>
 
-#include "relay/config/leading_int.h"
 #include "relay/core/relay.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/players/table.h"

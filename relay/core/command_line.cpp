@@ -5,30 +5,7 @@
 #include <string>
 
 #include "relay/core/relay.h"
-
-// Leading white space, an optional sign and decimal digits; anything else ends the
-// number, and no digits at all read as 0.
-int text_to_int(const char* s)
-{
-    if (!s)
-        return 0;
-    while (std::isspace(static_cast<unsigned char>(*s)))
-        ++s;
-    bool negative = false;
-    if (*s == '+' || *s == '-')
-        negative = (*s++ == '-');
-    long long v = 0;
-    while (std::isdigit(static_cast<unsigned char>(*s))) {
-        v = v * 10 + (*s++ - '0');
-        if (v > 2147483648LL)
-            v = 2147483648LL;
-    }
-    if (negative)
-        v = -v;
-    if (v > 2147483647LL)
-        v = 2147483647LL;
-    return static_cast<int>(v);
-}
+#include "relay/players/text.h"
 
 void print_usage(Relay& r, const char* program_name, int exit_code)
 {
@@ -125,12 +102,12 @@ void parse_command_line(Relay& r, int argc, char** argv)
         case 'i': s.nicemode = 1; break;
         case 'j': s.channelkey = std::string(value); break;
         case 'k': {
-            int v = text_to_int(value);
+            int v = leading_int(value);
             s.langout = (v < 0 || v > 2) ? 0 : v;
             break;
         }
         case 'l': {
-            int v = text_to_int(value);
+            int v = leading_int(value);
             s.langin = (v < 0 || v > 1) ? 0 : v;
             break;
         }
@@ -152,7 +129,7 @@ void parse_command_line(Relay& r, int argc, char** argv)
         case 'B': s.bouncerpass = std::string(value); s.bouncerpass_cmdline = 1; break;
         case 'C': s.useclantags = 1; s.useclantags_cmdline = 1; break;
         case 'D':
-            s.debuglevel = text_to_int(value);
+            s.debuglevel = leading_int(value);
             if (s.debuglevel > 0)
                 open_trace(r);
             break;
@@ -161,7 +138,7 @@ void parse_command_line(Relay& r, int argc, char** argv)
         case 'G': s.ospfight = 1; s.osp = 1; break;
         case 'I': s.floodprotect = 1; s.floodprotect_cmdline = 1; break;
         case 'O': {
-            int v = text_to_int(value);
+            int v = leading_int(value);
             s.ospshow = v < 0 ? 3 : v;
             break;
         }
@@ -191,11 +168,11 @@ void parse_command_line(Relay& r, int argc, char** argv)
     }
     if (!s.serverport)
         s.serverport = std::string("27960");
-    s.statsafter = text_to_int(cstr(s.statsafter_text));
+    s.statsafter = leading_int(cstr(s.statsafter_text));
     if (s.statsafter != 0 && s.statsafter < 20)
         s.statsafter = 20;
     r.game.fragcount = 0;
-    int recover = text_to_int(cstr(s.recoverlines_text));
+    int recover = leading_int(cstr(s.recoverlines_text));
     if (recover > 0) {
         s.recoverlines = recover;
         console_note(r, "Recovering from %d lines...\n", recover);

@@ -11,8 +11,5 @@ void parse_command_line(Relay& r, int argc, char** argv);
 // Prints the usage text and ends the program with exit_code.
 [[noreturn]] void print_usage(Relay& r, const char* program_name, int exit_code);
 
-// Leading-integer conversion: optional blanks and sign, then digits; no digits give 0.
-int text_to_int(const char* s);
-
 // Sets the four OSP show flags from the ospshow bit mask.
 void decode_ospshow(BotSettings& s);

@@ -27,6 +27,11 @@ int safe_strnicmp(const char* a, const char* b, std::size_t n);
 // exactly, the rest ignoring ASCII case. Null when not found.
 const char* find_nocase(const char* text, const char* pattern);
 
+// The leading integer of a text: optional white space, an optional sign and decimal
+// digits up to the first other character. No digits read as 0; values beyond the
+// int range stop at its limits.
+int leading_int(const char* s);
+
 // A copy of s, or unset when s is null.
 Text copy_string(const char* s);
 
