@@ -172,9 +172,7 @@ void convert_team(Relay& r, Side& s)
 // tp counts collect that suspicion and move a player over when it repeats.
 void team_kill_suspicion(Relay& r, Side& k, Side& v)
 {
-    if (!k.rec || !v.rec)
-        return;
-    if ((k.team == 1 || k.team == 2) && k.team == v.team && !r.settings.useclantags) {
+    if (k.rec && v.rec && (k.team == 1 || k.team == 2) && k.team == v.team && !r.settings.useclantags) {
         const int ktp = k.rec->tp;
         const int vtp = v.rec->tp;
         tk_trace(r, k, v, ktp, vtp, "");
@@ -203,9 +201,10 @@ void team_kill_suspicion(Relay& r, Side& k, Side& v)
         }
         return;
     }
-    if ((k.team == 1 || k.team == 2) && (v.team == 1 || v.team == 2))
+    // The world has no record (and no team), but its victims' counts are reset too.
+    if (k.rec && (k.team == 1 || k.team == 2) && (v.team == 1 || v.team == 2))
         k.rec->tp = 0;
-    if (v.team == 1 || v.team == 2)
+    if (v.rec && (v.team == 1 || v.team == 2))
         v.rec->tp = 0;
 }
 

@@ -122,5 +122,5 @@ int parse_kill_text(Relay& r, const char* line)
         break;
     }
     }
-    return 1;
+    return 2;
 }

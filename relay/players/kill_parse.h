@@ -4,5 +4,5 @@
 struct Relay;
 
 // When line is a death message (or a rename line), registers and counts it and
-// returns 1; otherwise 0. line may hold game colour codes.
+// returns 2; otherwise 0. line may hold game colour codes.
 int parse_kill_text(Relay& r, const char* line);

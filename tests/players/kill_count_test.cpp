@@ -325,6 +325,21 @@ TEST(CountKill, SuspicionCountsByCase)
     }
 }
 
+TEST(CountKill, DeathByTheWorldClearsTheVictimsSuspicion)
+{
+    KillRelay t;
+    Relay& r = t.r();
+    PlayerRecord& red = t.player(1, "A", 1);
+    PlayerRecord& spec = t.player(2, "B", 3);
+    red.tp = 1;
+    spec.tp = 1;
+    count_kill(r, kWorldId, 1, 24, kClock, 0);
+    count_kill(r, kWorldId, 2, 24, kClock, 0);
+    EXPECT_EQ(red.tp, 0);
+    EXPECT_EQ(spec.tp, 1); // only red and blue players' counts are reset
+    EXPECT_EQ(red.suicides, 1);
+}
+
 TEST(CountKill, SuicideOfATeamPlayerPassesTheSuspicionStep)
 {
     KillRelay t;

@@ -55,7 +55,7 @@ void expect_parsed_as(int langin, const std::string& line, const char* victim, c
     KillRelay direct;
     for (KillRelay* t : {&parsed, &direct})
         t->r().settings.langin = langin;
-    EXPECT_EQ(parse_kill_text(parsed.r(), line.c_str()), 1) << line;
+    EXPECT_EQ(parse_kill_text(parsed.r(), line.c_str()), 2) << line;
     named_player_event(direct.r(), victim, killer, kind, weapon);
     EXPECT_EQ(outcome(parsed), outcome(direct)) << "line: " << line;
 }
@@ -128,7 +128,7 @@ TEST(ParseKillText, ExamplesFromTheGame)
     {
         KillRelay t;
         Relay& r = t.r();
-        EXPECT_EQ(parse_kill_text(r, "Bob was shot by Alice's M4"), 1);
+        EXPECT_EQ(parse_kill_text(r, "Bob was shot by Alice's M4"), 2);
         ASSERT_EQ(r.players.playercount, 2);
         EXPECT_EQ(r.players.slots[0].name, "Bob");
         EXPECT_EQ(r.players.slots[0].deaths, 1);
@@ -139,7 +139,7 @@ TEST(ParseKillText, ExamplesFromTheGame)
     {
         KillRelay t;
         t.r().settings.langin = 1;
-        EXPECT_EQ(parse_kill_text(t.r(), "Bob wurde erschossen von Alice - AK74"), 1);
+        EXPECT_EQ(parse_kill_text(t.r(), "Bob wurde erschossen von Alice - AK74"), 2);
         EXPECT_EQ(t.r().kills.weaponkills, (std::map<int, int>{{11, 1}}));
         EXPECT_EQ(t.r().players.slots[1].name, "Alice");
     }
@@ -161,7 +161,7 @@ TEST(ParseKillText, Renames)
         const int id = named_player_event(r, "Bob", "Bob", 4, -1);
         r.players.slots[0].kills = 3;
         const char* line = lang ? "Bob^7 hat sich unbenannt in ^1Rob" : "Bob^7 renamed to ^1Rob";
-        EXPECT_EQ(parse_kill_text(r, line), 1);
+        EXPECT_EQ(parse_kill_text(r, line), 2);
         EXPECT_STREQ(player_name(r, id), "Rob");
         EXPECT_EQ(r.players.slots[0].kills, 3);
         EXPECT_EQ(r.players.playercount, 1);
