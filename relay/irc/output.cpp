@@ -3,6 +3,7 @@
 #include "relay/irc/output.h"
 
 #include <cstring>
+#include <limits>
 
 #include "relay/core/relay.h"
 #include "relay/irc/session.h"
@@ -68,8 +69,9 @@ void remember_sent(Relay& r, int length)
     irc.historyindex = (irc.historyindex + 1) % kSendHistory;
 }
 
-// Bytes per minute over the remembered lines; negative when no time has passed
-// (which counts as over any limit).
+// Bytes per minute over the remembered lines. No time passed since the oldest of
+// them is over any limit (infinite); a clock set back gives a negative rate, which
+// is under it.
 double recent_rate(Relay& r)
 {
     const IrcState& irc = r.irc;
@@ -77,8 +79,8 @@ double recent_rate(Relay& r)
     for (int i = 0; i < kSendHistory; ++i)
         sum += irc.sendlength[i];
     long long elapsed = r.platform->now() - irc.sendtime[irc.historyindex];
-    if (elapsed <= 0)
-        return -1.0;
+    if (elapsed == 0)
+        return std::numeric_limits<double>::infinity();
     return static_cast<double>(sum) / (static_cast<double>(elapsed) / 60.0);
 }
 
@@ -138,7 +140,7 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
 
     if (s.floodprotect != 0) {
         double rate = recent_rate(r);
-        if (rate < 0 || rate > s.byterate) {
+        if (rate > s.byterate) {
             bool skippable = !r.game.eventline && !forced && s.floodprotect == 2;
             if (skippable && irc.excesscount > kSkipThreshold) {
                 irc.excesscount = 0;
@@ -148,8 +150,7 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
                 return length;
             }
             ++irc.excesscount;
-            console_note(r, "[%07d] excess flood prevent: extra sleep byterate: [%f]\n", r.log.linesread,
-                         rate < 0 ? 0.0 : rate);
+            console_note(r, "[%07d] excess flood prevent: extra sleep byterate: [%f]\n", r.log.linesread, rate);
             r.platform->sleep_ms(s.waitmillisecs);
         } else {
             irc.excesscount = 0;

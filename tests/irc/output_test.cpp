@@ -104,6 +104,36 @@ TEST_F(OutputTest, FloodProtectionOnWithoutSkipOnlySlowsDown)
     EXPECT_EQ(fake.slept_ms, 20 * 2150 + 10 * 2150);
 }
 
+TEST_F(OutputTest, RateOfTheSendHistoryAtTheEdgesOfTheClock)
+{
+    connect_plain();
+    r.settings.floodprotect = 1;
+    r.settings.byterate = 1024;
+    struct Case {
+        long long oldest_offset; // time of the oldest history entry relative to now
+        long long extra_ms;      // pause on top of the pacing
+        const char* note;        // console note, empty for none
+    };
+    const Case cases[] = {
+        {0, 2150, "[0000000] excess flood prevent: extra sleep byterate: [inf]\n"}, // no time passed
+        {+3600, 0, ""},                                                                // clock set back
+        {-60, 0, ""},                                                                  // 100 bytes a minute
+    };
+    for (const Case& c : cases) {
+        long long now = fake.now();
+        for (int i = 0; i < 10; ++i) {
+            r.irc.sendtime[i] = now + c.oldest_offset;
+            r.irc.sendlength[i] = 10;
+        }
+        r.irc.historyindex = 0;
+        fake.out.clear();
+        long long before = fake.slept_ms;
+        EXPECT_GT(report(r, ":line"), 0) << c.oldest_offset;
+        EXPECT_EQ(fake.slept_ms - before, 2150 + c.extra_ms) << c.oldest_offset;
+        EXPECT_EQ(fake.out, c.note) << c.oldest_offset;
+    }
+}
+
 TEST_F(OutputTest, SilentModeAndCatchingUpPassOnlyForcedLines)
 {
     connect_plain();
