@@ -1,5 +1,4 @@
 // Tidecore: relays a Soldier of Fortune 2 server's log into an IRC channel.
-#include <cstdio>
 #include <memory>
 #include <new>
 
@@ -17,7 +16,8 @@ int main(int argc, char** argv)
         parse_command_line(*relay, argc, argv);
         run_relay(*relay);
     } catch (const std::bad_alloc&) {
-        std::fputs("MALLOC ERROR\n", stdout);
+        static const char message[] = "MALLOC ERROR\n";
+        platform.console(message, sizeof message - 1);
         if (relay)
             exit_program(*relay, kExitFatal);
         return kExitFatal;
