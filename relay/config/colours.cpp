@@ -5,7 +5,7 @@
 #include <string_view>
 
 #include "relay/core/relay.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

@@ -5,7 +5,7 @@
 #include <string>
 
 #include "relay/core/relay.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 void print_usage(Relay& r, const char* program_name, int exit_code)
 {

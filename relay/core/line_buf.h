@@ -64,6 +64,17 @@ struct LineBuf {
         buf[len] = 0;
         return *this;
     }
+    // Starts a report line: the trailing parameter's colon, the colour character,
+    // a colour style's code text and, where the report carries one, the map clock.
+    LineBuf& start(std::string_view style, std::string_view clock = {})
+    {
+        clear();
+        add_char(':');
+        add_char('\x03');
+        add(style);
+        return add(clock);
+    }
+
     // Replaces the content with formatted text.
     __attribute__((format(printf, 2, 3))) LineBuf& setf(const char* format, ...)
     {

@@ -10,7 +10,7 @@
 #include "relay/irc/output.h"
 #include "relay/irc/session.h"
 #include "relay/players/stats.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 #include "relay/query/status.h"
 
 void start_relay(Relay& r, LoopState& loop)

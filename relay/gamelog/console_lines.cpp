@@ -20,7 +20,7 @@
 #include "relay/players/register.h"
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 #include "relay/query/status.h"
 
 namespace {

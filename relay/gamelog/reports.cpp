@@ -6,7 +6,7 @@
 #include "relay/core/relay.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/irc/output.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

@@ -11,7 +11,7 @@
 #include "relay/core/relay.h"
 #include "relay/irc/output.h"
 #include "relay/irc/sockets.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

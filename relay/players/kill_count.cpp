@@ -5,7 +5,7 @@
 #include "relay/core/relay.h"
 #include "relay/players/kill_line.h"
 #include "relay/players/table.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

@@ -6,6 +6,11 @@
 
 struct Relay;
 
+// Kinds of kill event.
+inline constexpr int kKillOrdinary = 0;
+inline constexpr int kKillSelfOrWorld = 1; // by own hand or by the world
+inline constexpr int kKillBlow = 5;        // a blow with a weapon
+
 // Counts one kill event of victim by killer (client numbers or name-registered
 // ids; killer kWorldId for the world) with a weapon number. kind: 0 ordinary,
 // 1 death by own hand or by the world, 5 a blow with a weapon (other values act as

@@ -5,7 +5,7 @@
 #include "relay/core/relay.h"
 #include "relay/irc/output.h"
 #include "relay/players/table.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 std::string showkd(Relay& r, int id)
 {

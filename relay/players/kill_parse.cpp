@@ -7,7 +7,7 @@
 
 #include "relay/core/relay.h"
 #include "relay/players/register.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 
 #include "relay/core/relay.h"
 #include "relay/players/kill_count.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

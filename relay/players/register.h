@@ -4,6 +4,10 @@
 
 struct Relay;
 
+// Event kinds of named_player_event besides the kill kinds of count_kill.
+inline constexpr int kEventRename = 3;   // name1 took the name name2
+inline constexpr int kEventRegister = 4; // look up or register name1
+
 // kind 3: rename (name1 old, name2 new) -> 0; kind 4: look up or register name1 ->
 // the player's id; any other kind: a kill of victim name1 by killer name2 -> 0.
 int named_player_event(Relay& r, const char* name1, const char* name2, int kind, int weapon);

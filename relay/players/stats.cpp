@@ -13,7 +13,7 @@
 #include "relay/irc/output.h"
 #include "relay/players/kill_count.h"
 #include "relay/players/table.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

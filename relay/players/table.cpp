@@ -5,7 +5,7 @@
 #include "relay/core/relay.h"
 #include "relay/core/trace.h"
 #include "relay/players/stats.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 namespace {
 

@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "relay/gamelog/reports.h"
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 #include "tests/support/relay_fixture.h"
 
 namespace {

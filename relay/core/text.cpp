@@ -1,4 +1,4 @@
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 
 #include <climits>
 #include <cstring>

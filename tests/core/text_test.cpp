@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "relay/players/text.h"
+#include "relay/core/text.h"
 #include "tests/support/fake_platform.h"
 
 namespace {

@@ -6,15 +6,10 @@
 #include <cstddef>
 #include <string>
 
+#include "relay/core/colour_codes.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/settings.h"
 
-// IRC control characters.
-inline constexpr char kColour = '\x03';
-inline constexpr char kBold = '\x02';
-inline constexpr char kPlain = '\x0f';
-inline constexpr char kReverse = '\x16';
-inline constexpr char kUnderline = '\x1f';
 
 // 0 when equal. Absent and empty texts are handled before the byte comparison:
 // two absent or two empty texts are equal, absent and empty are not.
