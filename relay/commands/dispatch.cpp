@@ -1,6 +1,277 @@
-// Placeholder until the owner commands land.
+// From a PRIVMSG to a command handler: the words, the owner's password, the
+// owner-only gate, the mode marks and the command table.
 #include "relay/commands/dispatch.h"
 
-void irc_command(Relay&, const char*, const char*)
+#include <cstdarg>
+#include <string>
+
+#include "relay/commands/args.h"
+#include "relay/commands/irc_handlers.h"
+#include "relay/core/relay.h"
+#include "relay/core/text.h"
+#include "relay/irc/output.h"
+
+namespace {
+
+enum Mode { kAnyMode, kClientOnly /* $ */, kServerOnly /* # */ };
+
+struct CommandRow {
+    const char* word;
+    Mode mode;
+    IrcHandler handler;
+};
+
+void cmd_pass(Relay&, const char*, const ArgVector&)
 {
+    // Authorisation happens before the owner gate; an owner's "!pass" that gets
+    // here (no password given, or none configured) does nothing.
+}
+
+void cmd_help(Relay& r, const char* to, const ArgVector&)
+{
+    show_help(r, to);
+}
+
+constexpr CommandRow kCommands[] = {
+    {"!pass", kAnyMode, cmd_pass},
+    {"!help", kAnyMode, cmd_help},
+    {"!channel", kAnyMode, cmd_channel},
+    {"!newpass", kAnyMode, cmd_newpass},
+    {"!linesread", kAnyMode, cmd_linesread},
+    {"!stats", kAnyMode, cmd_stats},
+    {"!channelstats", kAnyMode, cmd_channelstats},
+    {"!statsclear", kAnyMode, cmd_statsclear},
+    {"!statsdelete", kAnyMode, cmd_statsdelete},
+    {"!score", kAnyMode, cmd_score},
+    {"!showscore", kAnyMode, cmd_showscore},
+    {"!operator", kAnyMode, cmd_operator},
+    {"!clantag", kAnyMode, cmd_clantag},
+    {"!renameteam", kAnyMode, cmd_renameteam},
+    {"!swapplayer", kClientOnly, cmd_swapplayer},
+    {"!swapnames", kAnyMode, cmd_swapnames},
+    {"!swapplayers", kClientOnly, cmd_swapplayers},
+    {"!swapscores", kAnyMode, cmd_swapscores},
+    {"!swapteams", kAnyMode, cmd_swapteams},
+    {"!settings", kAnyMode, cmd_settings},
+    {"!server", kAnyMode, cmd_server},
+    {"!langin", kAnyMode, cmd_langin},
+    {"!langout", kAnyMode, cmd_langout},
+    {"!statsafter", kAnyMode, cmd_statsafter},
+    {"!loadcolors", kAnyMode, cmd_loadcolors},
+    {"!restart", kAnyMode, cmd_restart},
+    {"!loadmaps", kAnyMode, cmd_loadmaps},
+    {"!silent", kAnyMode, cmd_switch},
+    {"!teammode", kAnyMode, cmd_switch},
+    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo},
+    {"!showstatsafter", kAnyMode, cmd_showstatsafter},
+    {"!ospshow", kServerOnly, cmd_ospshow},
+    {"!map", kClientOnly, cmd_map},
+    {"!maptime", kClientOnly, cmd_maptime},
+    {"!settime", kClientOnly, cmd_settime},
+    {"!useclantags", kAnyMode, cmd_switch},
+    {"!usetime", kClientOnly, cmd_switch},
+    {"!playerstats", kAnyMode, cmd_switch},
+    {"!quit", kAnyMode, cmd_quit},
+    {"!floodprotect", kAnyMode, cmd_floodprotect},
+    {"!byterate", kAnyMode, cmd_byterate},
+    {"!showfrags", kAnyMode, cmd_switch},
+    {"!showplay", kAnyMode, cmd_switch},
+    {"!et", kAnyMode, cmd_switch},
+    {"!osp", kAnyMode, cmd_switch},
+    {"!ospfight", kAnyMode, cmd_switch},
+    {"!fight", kAnyMode, cmd_switch},
+    {"!weaponstats", kAnyMode, cmd_switch},
+    {"!messages", kAnyMode, cmd_switch},
+};
+
+const CommandRow* find_command(const char* word, int servermode)
+{
+    for (const CommandRow& row : kCommands) {
+        if (safe_stricmp(word, row.word) != 0)
+            continue;
+        if ((row.mode == kClientOnly && servermode) || (row.mode == kServerOnly && !servermode))
+            return nullptr; // the other mode's command is unknown here
+        return &row;
+    }
+    return nullptr;
+}
+
+// The help lines after the first four, shown to the owner only. %s is the game name.
+constexpr const char* kOwnerHelp[] = {
+    ":%c12,0 !byterate number %c5,0(*O): set the maximum irc byterate",
+    ":%c12,0 !channel #channel channelpass %c5,0(*O): change the IRC channel",
+    ":%c12,0 !channelstats %c5,0(*O): show the current player stats in the channel",
+    ":%c12,0 !clantag red|blue name %c5,0(*O): gives a team an clantag",
+    ":%c12,0 !et on|off %c5,0(*O): switch Enemy Territory support to on|off",
+    ":%c12,0 !fight on|off %c5,0(*O): turn ET/OSP war in progress on|off",
+    ":%c12,0 !floodprotect on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip",
+    ":%c12,0 !langin en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL",
+    ":%c12,0 !langout en|de|nl %c5,0(*O): set the output language to EN|DE|NL",
+    ":%c12,0 !linesread %c5,0(*O): show the number of lines read in the logfile",
+    ":%c12,0 !loadcolors %c5,0(*O): reload the IRC color config file",
+    ":%c12,0 !loadmaps %c5,0(*O): reload the map info file",
+    ":%c12,0 !map mapname %c5,0(*$O): sets the current map",
+    ":%c12,0 !maptime XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds",
+    ":%c12,0 !messages on|off %c5,0(*O): switch messages setting to on|off",
+    ":%c12,0 !newpass oldpass newpass newpass %c5,0(*O): change irc pass from old to new",
+    ":%c12,0 !operator %c5,0(*O): get operator privileges on the channel",
+    ":%c12,0 !osp on|off %c5,0(*O): turn OSP support on|off",
+    ":%c12,0 !ospfight on|off %c5,0(*O): turn OSP war in progress on|off",
+    ":%c12,0 !ospshow value %c5,0(*#O): set some osp server options",
+    ":%c12,0 !playerstats on|off %c5,0(*O): turn playerstats on|off",
+    ":%c12,0 !quit %c5,0(*O): let the bot stop and exit",
+    ":%c12,0 !renameteam red|blue name %c5,0(*O): gives a team an new name",
+    ":%c12,0 !restart #lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines",
+    ":%c12,0 !score red|blue value %c5,0(*O): set score of the red|blue team",
+    ":%c12,0 !server address port %c5,0(*O): set the %s server",
+    ":%c12,0 !settime XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds",
+    ":%c12,0 !settings %c5,0(*O): show current bot settings",
+    ":%c12,0 !showconnectinfo value %c5,0(*#O): set what connection info to show",
+    ":%c12,0 !showfrags on|off %c5,0(*O): turn frags on|off",
+    ":%c12,0 !showplay on|off %c5,0(*O): turn frags/gameplay on|off",
+    ":%c12,0 !showscore text %c5,0(*O): show current score in channel with optional text",
+    ":%c12,0 !showstatsafter value %c5,0(*O): set when to show player statistics",
+    ":%c12,0 !silent on|off %c5,0(*O): turn bot on|off",
+    ":%c12,0 !stats %c5,0(*O): show the current player stats",
+    ":%c12,0 !statsafter #frags %c5,0(*O): show stats on channel after every #frags",
+    ":%c12,0 !statsclear %c5,0(*O): clear the current player stats",
+    ":%c12,0 !statsdelete %c5,0(*O): delete the current player stats and players",
+    ":%c12,0 !swapnames %c5,0(*O): swap the current team names/clantags",
+    ":%c12,0 !swapplayer id red|blue|spectator %c5,0(*$O): swap the player with id to another team",
+    ":%c12,0 !swapplayers %c5,0(*$O): swap the players teams",
+    ":%c12,0 !swapscores %c5,0(*O): swap the current team scores",
+    ":%c12,0 !swapteams %c5,0(*O): swap the current team names/clantags/scores/players",
+    ":%c12,0 !teammode on|off %c5,0(*O): switch teammode setting to on|off",
+    ":%c12,0 !usetime on|off|down|up %c5,0(*$O): show time on|off, set time going up/down",
+    ":%c12,0 !useclantags on|off %c5,0(*$O): turn clantags for teams on|off",
+    ":%c12,0 !weaponstats on|off %c5,0(*O): turn weaponstats on|off",
+};
+
+struct ErrorRow {
+    int code;
+    const char* first;
+    const char* second;
+};
+
+constexpr ErrorRow kErrors[] = {
+    {3, ":%c5,0 AUTHORISATION UNSUCCESSFULL!", ":%c5,0 The password was incorrect!"},
+    {4, ":%c5,0 PASSWORD MISSMATCH!", ":%c5,0 The password verification failed!"},
+    {5, ":%c5,0 INVALID NUMBER OF ARGUMENTS!", ":%c5,0 Try !help for more info about a command"},
+    {6, ":%c5,0 INVALID ARGUMENT SEND!", ":%c5,0 Try !help for more info about a command"},
+};
+
+// !pass with the right password: the previous owner is told, the sender is owner.
+void authorise(Relay& r, const char* sender)
+{
+    Text& owner = r.commands.botowner;
+    if (owner) {
+        const std::string previous = *owner;
+        reply_banner(r, previous.c_str());
+        replyf(r, previous.c_str(), ":%c12,0 %s is now the new botowner!", sender);
+    }
+    reply_banner(r, sender);
+    replyf(r, sender, ":%c12,0 You have been AUTHORIZED SUCCESSFULLY!");
+    owner = std::string(sender);
+}
+
+} // namespace
+
+void replyf(Relay& r, const char* to, const char* format, ...)
+{
+    // Every %c stands for the colour character: put it in before formatting.
+    std::string f;
+    for (const char* p = format; *p; ++p) {
+        if (p[0] == '%' && p[1] == 'c') {
+            f += kColour;
+            ++p;
+        } else if (p[0] == '%' && p[1] == '%') {
+            f += "%%";
+            ++p;
+        } else {
+            f += *p;
+        }
+    }
+    LineBuf line;
+    va_list ap;
+    va_start(ap, format);
+    line.vaddf(f.c_str(), ap);
+    va_end(ap);
+    send_privmsg(r, to, line.c_str(), 1);
+}
+
+void reply_banner(Relay& r, const char* to)
+{
+    LineBuf line;
+    line.start(kBannerColour).add_char(' ').add(kBanner);
+    send_privmsg(r, to, line.c_str(), 1);
+}
+
+void reply_error(Relay& r, const char* to, int code)
+{
+    for (const ErrorRow& e : kErrors)
+        if (e.code == code) {
+            reply_banner(r, to);
+            replyf(r, to, e.first);
+            replyf(r, to, e.second);
+        }
+}
+
+void show_help(Relay& r, const char* to)
+{
+    reply_banner(r, to);
+    replyf(r, to, ":%c5,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE ONLY, O OWNER ONLY):");
+    replyf(r, to, ":%c12,0 !help %c5,0(*O): this help");
+    replyf(r, to, ":%c12,0 !pass password %c5,0(*): enter password to get bot ownership");
+    if (safe_strcmp(to, cstr(r.commands.botowner)) != 0)
+        return;
+    for (const char* line : kOwnerHelp)
+        replyf(r, to, line, kGameName);
+}
+
+void irc_command(Relay& r, const char* sender, const char* target)
+{
+    const char* message = r.irc.ircargs[3];
+    if (message[0] == 0)
+        return;
+    const std::string text(message, std::char_traits<char>::length(message) > kMaxArgLength
+                                        ? kMaxArgLength
+                                        : std::char_traits<char>::length(message));
+    if (text[0] != '!')
+        return;
+    ArgVector args;
+    if (split_args(r, text.c_str(), args) == 0)
+        return;
+    if (safe_stricmp(target, cstr(r.settings.channel)) == 0)
+        return; // commands are taken by private message only
+    trace(r, 101, "botcmd[%s]\n", args.word(0));
+
+    // The handlers may replace the owner's nick: keep a copy of the sender.
+    const std::string from(sender ? sender : "");
+    const BotSettings& s = r.settings;
+    if (safe_stricmp(args.word(0), "!pass") == 0 && s.botpass && args.count >= 2) {
+        if (safe_strcmp(args.word(1), cstr(s.botpass)) == 0)
+            authorise(r, from.c_str());
+        return;
+    }
+
+    if (!r.commands.botowner || safe_strcmp(from.c_str(), cstr(r.commands.botowner)) != 0)
+        return;
+    const CommandRow* row = find_command(args.word(0), s.servermode);
+    if (!row)
+        return;
+
+    if (row->handler == cmd_channel) {
+        if (args.count < 2)
+            return reply_error(r, from.c_str(), 5);
+        if (args.words[1][0] != '#')
+            return reply_error(r, from.c_str(), 6);
+    } else if (row->handler == cmd_newpass) {
+        if (args.count < 4)
+            return reply_error(r, from.c_str(), 5);
+        if (safe_strcmp(args.word(1), cstr(s.botpass)) != 0)
+            return reply_error(r, from.c_str(), 3);
+        if (safe_strcmp(args.word(2), args.word(3)) != 0)
+            return reply_error(r, from.c_str(), 4);
+    }
+    row->handler(r, from.c_str(), args);
 }

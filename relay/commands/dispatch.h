@@ -1,4 +1,5 @@
-// Owner commands sent to the relay by IRC PRIVMSG.
+// Owner commands sent to the relay by IRC private message: authorisation with
+// !pass, the owner-only gate, the mode marks, and the reply conventions.
 #pragma once
 
 struct Relay;
@@ -7,3 +8,14 @@ struct Relay;
 // current IRC message's argument slot 3. sender: the sender's nick; target: what
 // the relay was addressed as (its nick, or the channel setting).
 void irc_command(Relay& r, const char* sender, const char* target);
+
+// The banner line every reply starts with.
+void reply_banner(Relay& r, const char* to);
+// The banner line and the two lines of an error code (3 to 6).
+void reply_error(Relay& r, const char* to, int code);
+// The command listing: four lines for anyone, all of them for the owner.
+void show_help(Relay& r, const char* to);
+
+// One reply line to a nick, forced. Every %c of format is the colour character;
+// the other conversions take the arguments as printf does.
+void replyf(Relay& r, const char* to, const char* format, ...);

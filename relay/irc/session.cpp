@@ -418,6 +418,20 @@ void irc_login(Relay& r)
     login_read(r, true);
 }
 
+void open_query_socket(Relay& r)
+{
+    IrcState& irc = r.irc;
+    const BotSettings& s = r.settings;
+    if (irc.queryopen || !s.serverhost || !s.serverport)
+        return;
+    int rc = open_udp(r, cstr(s.serverhost), cstr(s.serverport));
+    trace(r, 11, "UDP Connect returned %d\r\n", irc.querysocket);
+    if (rc >= 0)
+        irc.queryopen = 1;
+    else
+        console_note(r, "UDP Connect returned %d\n", irc.querysocket);
+}
+
 void connect_all(Relay& r)
 {
     IrcState& irc = r.irc;
@@ -440,14 +454,7 @@ void connect_all(Relay& r)
             irc.ircconnected = 0;
         }
     }
-    if (!irc.queryopen && s.serverhost && s.serverport) {
-        int rc = open_udp(r, cstr(s.serverhost), cstr(s.serverport));
-        trace(r, 11, "UDP Connect returned %d\r\n", irc.querysocket);
-        if (rc >= 0)
-            irc.queryopen = 1;
-        else
-            console_note(r, "UDP Connect returned %d\n", irc.querysocket);
-    }
+    open_query_socket(r);
     if (!s.servermode && !irc.localopen) {
         int rc = open_udp(r, kLocalClientHost, kLocalClientPort);
         trace(r, 11, "UDP Local Connect returned %d\r\n", irc.localsocket);

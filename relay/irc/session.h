@@ -26,5 +26,7 @@ int handle_irc_line(Relay& r);
 void irc_register_steps(Relay& r, int steps);
 // The full login: PASS, NICK, USER, (Q AUTH), JOIN, banner.
 void irc_login(Relay& r);
+// Opens the game server's status query socket unless it is open or no server is set.
+void open_query_socket(Relay& r);
 // Opens whatever connection is missing and logs in.
 void connect_all(Relay& r);

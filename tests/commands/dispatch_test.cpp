@@ -1,0 +1,180 @@
+#include <string>
+#include <vector>
+
+#include "relay/commands/args.h"
+#include "relay/commands/dispatch.h"
+#include "tests/commands/command_fixture.h"
+
+namespace {
+
+using Lines = std::vector<std::string>;
+
+const std::string kAuthorised = "PRIVMSG Boss :{C}12,0 You have been AUTHORIZED SUCCESSFULLY!";
+
+TEST_F(CommandTest, PassAuthorisesWhateverTheCaseOfTheCommandWord)
+{
+    for (const char* word : {"!pass", "!PASS", "!Pass"}) {
+        r.commands.botowner.reset();
+        EXPECT_EQ(command(std::string(word) + " s3cret"), (Lines{kBossBanner, kAuthorised})) << word;
+        EXPECT_EQ(r.commands.botowner, std::string("Boss"));
+    }
+}
+
+TEST_F(CommandTest, WrongPasswordsAndStrangersGetSilence)
+{
+    EXPECT_TRUE(command("!pass S3CRET").empty()); // the password is case-sensitive
+    EXPECT_TRUE(command("!pass").empty());
+    EXPECT_FALSE(r.commands.botowner);
+    EXPECT_TRUE(command("!help").empty()); // nobody is owner yet
+
+    own();
+    t.clear_sent();
+    msg("Stranger", "!silent on");
+    msg("Stranger", "!pass wrong");
+    msg("Boss", "!silent on", "#chan"); // channel messages are never commands
+    msg("Boss", "silent on");           // no "!"
+    msg("Boss", "!nosuchcommand");
+    EXPECT_TRUE(t.lines().empty());
+    EXPECT_EQ(r.settings.silent, 0);
+    EXPECT_EQ(r.commands.botowner, std::string("Boss"));
+}
+
+TEST_F(CommandTest, WithoutABotPasswordNobodyBecomesOwner)
+{
+    r.settings.botpass.reset();
+    EXPECT_TRUE(command("!pass s3cret").empty());
+    EXPECT_TRUE(command("!pass ").empty());
+    EXPECT_TRUE(command("!help").empty());
+}
+
+TEST_F(CommandTest, TheOwnerIsToldWhenSomeoneElseAuthorises)
+{
+    own();
+    EXPECT_EQ(command("!pass s3cret"),
+              (Lines{kBossBanner, "PRIVMSG Boss :{C}12,0 Boss is now the new botowner!", kBossBanner, kAuthorised}));
+    t.clear_sent();
+    msg("Heir", "!pass s3cret");
+    EXPECT_EQ(shown(), (Lines{kBossBanner, "PRIVMSG Boss :{C}12,0 Heir is now the new botowner!",
+                              "PRIVMSG Heir :{C}1,15 Quillon's SOF2 Tidewatch v1.2 ",
+                              "PRIVMSG Heir :{C}12,0 You have been AUTHORIZED SUCCESSFULLY!"}));
+    EXPECT_TRUE(command("!linesread").empty()); // Boss is no longer obeyed
+}
+
+TEST_F(CommandTest, TheOwnerKeepsOwnershipUnderANewNick)
+{
+    own();
+    deliver(":Boss!user@host NICK :Chief");
+    EXPECT_EQ(r.commands.botowner, std::string("Chief"));
+    EXPECT_TRUE(command("!linesread").empty());
+    t.clear_sent();
+    msg("Chief", "!linesread");
+    EXPECT_EQ(t.lines().size(), 2u);
+    EXPECT_EQ(visible(t.lines()[1]), "PRIVMSG Chief :{C}1,0 LINES read:{C}12 0");
+}
+
+TEST_F(CommandTest, HelpListsFourLinesForAnyoneAndFiftyOneForTheOwner)
+{
+    own();
+    Lines help = command("!help");
+    ASSERT_EQ(help.size(), 51u);
+    EXPECT_EQ(help[0], kBossBanner);
+    EXPECT_EQ(help[1], to_boss("{C}5,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE "
+                               "ONLY, O OWNER ONLY):"));
+    EXPECT_EQ(help[3], to_boss("{C}12,0 !pass password {C}5,0(*): enter password to get bot ownership"));
+    EXPECT_EQ(help[29], to_boss("{C}12,0 !server address port {C}5,0(*O): set the SOF2 server"));
+    EXPECT_EQ(help[50], to_boss("{C}12,0 !weaponstats on|off {C}5,0(*O): turn weaponstats on|off"));
+    EXPECT_TRUE(command("!help").size() == 51u);
+
+    t.clear_sent();
+    msg("Boss", "!help", "#chan");
+    EXPECT_TRUE(t.lines().empty());
+
+    t.clear_sent();
+    show_help(r, "Someone");
+    EXPECT_EQ(t.lines().size(), 4u);
+}
+
+TEST_F(CommandTest, CommandsOfTheOtherModeAreUnknown)
+{
+    own();
+    r.settings.servermode = 1;
+    EXPECT_TRUE(command("!map mp_jor1").empty());
+    EXPECT_TRUE(command("!usetime on").empty());
+    EXPECT_FALSE(r.game.map);
+    EXPECT_EQ(command("!ospshow 5").size(), 6u);
+
+    r.settings.servermode = 0;
+    EXPECT_TRUE(command("!ospshow 5").empty());
+    EXPECT_EQ(command("!MAP mp_jor1").size(), 3u);
+}
+
+TEST_F(CommandTest, WordCountAndArgumentErrors)
+{
+    own();
+    const std::string args5 = to_boss("{C}5,0 INVALID NUMBER OF ARGUMENTS!");
+    const std::string help = to_boss("{C}5,0 Try !help for more info about a command");
+    EXPECT_EQ(command("!channel"), (Lines{kBossBanner, args5, help}));
+    EXPECT_EQ(command("!channel tidewatch"), (Lines{kBossBanner, to_boss("{C}5,0 INVALID ARGUMENT SEND!"), help}));
+    EXPECT_EQ(command("!newpass s3cret new"), (Lines{kBossBanner, args5, help}));
+    EXPECT_EQ(command("!newpass wrong new new"),
+              (Lines{kBossBanner, to_boss("{C}5,0 AUTHORISATION UNSUCCESSFULL!"),
+                     to_boss("{C}5,0 The password was incorrect!")}));
+    EXPECT_EQ(command("!newpass s3cret new neu"),
+              (Lines{kBossBanner, to_boss("{C}5,0 PASSWORD MISSMATCH!"),
+                     to_boss("{C}5,0 The password verification failed!")}));
+    EXPECT_EQ(r.settings.botpass, std::string("s3cret"));
+    EXPECT_EQ(r.settings.channel, std::string("#chan"));
+}
+
+TEST_F(CommandTest, NewPassReplacesThePassword)
+{
+    own();
+    EXPECT_EQ(command("!newpass s3cret n3w n3w"),
+              (Lines{kBossBanner,
+                     to_boss("{C}1,0 PASSWORD CHANGED {C}12SUCCESSFULLY {C}1FROM{C}5 s3cret {C}1TO{C}12 n3w")}));
+    r.commands.botowner.reset();
+    EXPECT_TRUE(command("!pass s3cret").empty());
+    EXPECT_EQ(command("!pass n3w").size(), 2u);
+}
+
+TEST(SplitArgs, WordsAreCutAtBlanksOnly)
+{
+    FakePlatform fake;
+    Relay r(fake);
+    ArgVector a;
+    EXPECT_EQ(split_args(r, "!score   red  5", a), 3);
+    EXPECT_EQ(a.words[0], "!score");
+    EXPECT_EQ(a.words[2], "5");
+    EXPECT_EQ(split_args(r, "  a\tb  ", a), 1); // a tab is part of a word
+    EXPECT_EQ(a.words[0], "a\tb");
+    EXPECT_EQ(split_args(r, "   ", a), 0);
+
+    std::string many;
+    for (int i = 0; i < 25; ++i)
+        many += "w" + std::to_string(i) + " ";
+    EXPECT_EQ(split_args(r, many.c_str(), a), 20);
+    EXPECT_EQ(a.words[19], "w19");
+
+    const std::string longword(1500, 'x');
+    EXPECT_EQ(split_args(r, (longword + " next").c_str(), a), 2);
+    EXPECT_EQ(a.words[0].size(), 1023u);
+    EXPECT_EQ(a.words[1], "next");
+    EXPECT_EQ(join_words(a, 0).size(), 1023u);
+}
+
+TEST(TimeWords, MinutesColonSeconds)
+{
+    struct Case {
+        const char* word;
+        int seconds;
+    };
+    const Case cases[] = {
+        {"20", 1200}, {":45", 45}, {"5:00", 300}, {"1:75", 135}, {"3:", 180},
+        {"0:00", -1}, {"-1:30", -1}, {"1:-5", -1}, {"abc", -1},  {":", -1}, {"", -1},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(parse_time_word(c.word), c.seconds) << c.word;
+    EXPECT_EQ(parse_time_word(nullptr), -1);
+}
+
+} // namespace
