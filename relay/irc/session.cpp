@@ -424,7 +424,7 @@ void open_query_socket(Relay& r)
     const BotSettings& s = r.settings;
     if (irc.queryopen || !s.serverhost || !s.serverport)
         return;
-    int rc = open_udp(r, cstr(s.serverhost), cstr(s.serverport));
+    int rc = open_udp(r, cstr(s.serverhost), cstr(s.serverport), UdpFor::query);
     trace(r, 11, "UDP Connect returned %d\r\n", irc.querysocket);
     if (rc >= 0)
         irc.queryopen = 1;
@@ -456,7 +456,7 @@ void connect_all(Relay& r)
     }
     open_query_socket(r);
     if (!s.servermode && !irc.localopen) {
-        int rc = open_udp(r, kLocalClientHost, kLocalClientPort);
+        int rc = open_udp(r, kLocalClientHost, kLocalClientPort, UdpFor::local);
         trace(r, 11, "UDP Local Connect returned %d\r\n", irc.localsocket);
         if (rc >= 0)
             irc.localopen = 1;

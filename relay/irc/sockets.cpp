@@ -72,10 +72,9 @@ int open_tcp(Relay& r, const char* host, const char* port_text)
     return open_socket(r, host, port_text, true, r.irc.ircsocket);
 }
 
-int open_udp(Relay& r, const char* host, const char* port_text)
+int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use)
 {
-    bool local = host && std::string_view(host) == kLocalClientHost;
-    return open_socket(r, host, port_text, false, local ? r.irc.localsocket : r.irc.querysocket);
+    return open_socket(r, host, port_text, false, use == UdpFor::local ? r.irc.localsocket : r.irc.querysocket);
 }
 
 int connect_with_timeout(Relay& r, int socket, uint32_t address, uint16_t port, long long timeout_ms)

@@ -20,9 +20,13 @@ uint32_t resolve_address(Relay& r, const char* host);
 // Opens the IRC connection into r.irc.ircsocket: the handle, or -1.
 int open_tcp(Relay& r, const char* host, const char* port_text);
 
+// Which of the two UDP sockets a new one becomes.
+enum class UdpFor { query, local };
+
 // Opens a UDP socket "connected" to host:port: the handle, or -1. It is stored in
-// r.irc.localsocket when host is exactly "127.0.0.1", otherwise in r.irc.querysocket.
-int open_udp(Relay& r, const char* host, const char* port_text);
+// r.irc.querysocket (the game server) or r.irc.localsocket (the local game client),
+// as asked: a game server on this machine may well be 127.0.0.1 too.
+int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use);
 
 // Connects a socket without blocking longer than timeout_ms; leaves it non-blocking.
 // 0 on success, -1 on failure (refused, unreachable, timed out).

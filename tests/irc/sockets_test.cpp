@@ -27,21 +27,22 @@ TEST_F(SocketsTest, ResolvesDottedAndNamedHosts)
         EXPECT_EQ(resolve_address(r, c.host), c.expected) << c.host;
 }
 
-TEST_F(SocketsTest, UdpSocketGoesToLocalOrQuerySlotByExactText)
+TEST_F(SocketsTest, UdpSocketGoesToTheSlotItIsOpenedFor)
 {
     fake.hosts["localhost"] = inet_addr("127.0.0.1");
-    int local = open_udp(r, "127.0.0.1", "20100");
+    int local = open_udp(r, "127.0.0.1", "20100", UdpFor::local);
     ASSERT_GT(local, 0);
     EXPECT_EQ(r.irc.localsocket, local);
     EXPECT_EQ(fake.socket(local)->port, 20100);
     EXPECT_TRUE(fake.socket(local)->nonblocking);
 
-    int query = open_udp(r, "localhost", "27960");
+    // A game server beside the relay, named by its address: still the query socket.
+    int query = open_udp(r, "127.0.0.1", "27960", UdpFor::query);
     ASSERT_GT(query, 0);
     EXPECT_EQ(r.irc.querysocket, query);
     EXPECT_EQ(r.irc.localsocket, local);
 
-    int odd = open_udp(r, "0127.0.0.1", "x"); // same address, other text, port 0
+    int odd = open_udp(r, "0127.0.0.1", "x", UdpFor::query); // port 0
     EXPECT_EQ(r.irc.querysocket, odd);
     EXPECT_EQ(fake.socket(odd)->port, 0);
 }
