@@ -15,11 +15,32 @@ namespace {
 
 enum Mode { kAnyMode, kClientOnly /* $ */, kServerOnly /* # */ };
 
+// Checks a command's words before its handler runs: 0 when they will do, else the
+// error code to reply with.
+using WordCheck = int (*)(const Relay& r, const ArgVector& args);
+
 struct CommandRow {
     const char* word;
     Mode mode;
     IrcHandler handler;
+    WordCheck check = nullptr;
 };
+
+int check_channel(const Relay&, const ArgVector& args)
+{
+    if (args.count < 2)
+        return 5;
+    return args.words[1][0] == '#' ? 0 : 6;
+}
+
+int check_newpass(const Relay& r, const ArgVector& args)
+{
+    if (args.count < 4)
+        return 5;
+    if (safe_strcmp(args.word(1), cstr(r.settings.botpass)) != 0)
+        return 3;
+    return safe_strcmp(args.word(2), args.word(3)) == 0 ? 0 : 4;
+}
 
 void cmd_pass(Relay&, const char*, const ArgVector&)
 {
@@ -35,8 +56,8 @@ void cmd_help(Relay& r, const char* to, const ArgVector&)
 constexpr CommandRow kCommands[] = {
     {"!pass", kAnyMode, cmd_pass},
     {"!help", kAnyMode, cmd_help},
-    {"!channel", kAnyMode, cmd_channel},
-    {"!newpass", kAnyMode, cmd_newpass},
+    {"!channel", kAnyMode, cmd_channel, check_channel},
+    {"!newpass", kAnyMode, cmd_newpass, check_newpass},
     {"!linesread", kAnyMode, cmd_linesread},
     {"!stats", kAnyMode, cmd_stats},
     {"!channelstats", kAnyMode, cmd_channelstats},
@@ -260,18 +281,8 @@ void irc_command(Relay& r, const char* sender, const char* target)
     if (!row)
         return;
 
-    if (row->handler == cmd_channel) {
-        if (args.count < 2)
-            return reply_error(r, from.c_str(), 5);
-        if (args.words[1][0] != '#')
-            return reply_error(r, from.c_str(), 6);
-    } else if (row->handler == cmd_newpass) {
-        if (args.count < 4)
-            return reply_error(r, from.c_str(), 5);
-        if (safe_strcmp(args.word(1), cstr(s.botpass)) != 0)
-            return reply_error(r, from.c_str(), 3);
-        if (safe_strcmp(args.word(2), args.word(3)) != 0)
-            return reply_error(r, from.c_str(), 4);
-    }
+    if (row->check)
+        if (int error = row->check(r, args))
+            return reply_error(r, from.c_str(), error);
     row->handler(r, from.c_str(), args);
 }
