@@ -119,9 +119,9 @@ void relay_pass(Relay& r, LoopState& loop)
         int got = read_buf(r);
         if (got < 0)
             exit_program(r, kExitFatal);
-        if (got > 0)
-            busy = true;
         take_irc_lines(r);
+        if (got > 0 || irc_lines_waiting(r))
+            busy = true;
         p.sleep_ms(1);
     }
 

@@ -138,7 +138,11 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
     const char* args[5] = {arg1, arg2, arg3, arg4, arg5};
     const int length = assemble(r, command, args, forced);
 
-    if (s.floodprotect != 0) {
+    // A PONG answers the server's keep-alive: it neither waits for the flood check
+    // nor takes the reporting pause, so a burst of PINGs cannot hold up the reports.
+    const bool pong = command && std::strcmp(command, "PONG") == 0;
+
+    if (s.floodprotect != 0 && !pong) {
         double rate = recent_rate(r);
         if (rate > s.byterate) {
             bool skippable = !r.game.eventline && !forced && s.floodprotect == 2;
@@ -161,7 +165,8 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
     long n = send_all(r, irc.ircoutbuf, length);
     if (n >= 0) {
         remember_sent(r, length);
-        r.platform->sleep_ms(s.waitmillisecs);
+        if (!pong)
+            r.platform->sleep_ms(s.waitmillisecs);
         return static_cast<int>(n);
     }
 

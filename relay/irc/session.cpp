@@ -50,13 +50,12 @@ void login_read(Relay& r, bool always = false)
     take_irc_lines(r);
 }
 
-// Position of the first CR LF in the input buffer, or -1.
+// Position of the first line feed in the input buffer, or -1. Lines end in CR LF,
+// but some servers end them in LF alone; both are taken.
 int find_line_end(const IrcState& irc)
 {
-    for (int i = 0; i + 1 < irc.ircinfill; ++i)
-        if (irc.ircinbuf[i] == '\r' && irc.ircinbuf[i + 1] == '\n')
-            return i;
-    return -1;
+    const void* lf = std::memchr(irc.ircinbuf, '\n', static_cast<std::size_t>(irc.ircinfill));
+    return lf ? static_cast<int>(static_cast<const char*>(lf) - irc.ircinbuf) : -1;
 }
 
 void empty_input(IrcState& irc)
@@ -245,7 +244,10 @@ int take_irc_lines(Relay& r)
     // stays at the front until it returns.
     if (irc.ircinfill < 1 || irc.handlingline)
         return 0;
-    for (int end; (end = find_line_end(irc)) >= 0;) {
+    // A bounded number a call, so that a flood from the server cannot keep the
+    // main loop from the log; the rest waits for the next pass.
+    for (int taken = 0, lf; taken < kIrcLinesPerPass && (lf = find_line_end(irc)) >= 0; ++taken) {
+        int end = lf > 0 && irc.ircinbuf[lf - 1] == '\r' ? lf - 1 : lf;
         irc.ircinbuf[end] = 0;
         int generation = irc.inputgeneration;
         irc.handlingline = 1;
@@ -254,12 +256,17 @@ int take_irc_lines(Relay& r)
         if (generation != irc.inputgeneration)
             continue; // reconnected meanwhile: the buffer holds only new input
         trace(r, 101, "removing[%s]\r\n", irc.ircinbuf);
-        int rest = irc.ircinfill - (end + 2);
-        std::memmove(irc.ircinbuf, irc.ircinbuf + end + 2, static_cast<std::size_t>(rest));
+        int rest = irc.ircinfill - (lf + 1);
+        std::memmove(irc.ircinbuf, irc.ircinbuf + lf + 1, static_cast<std::size_t>(rest));
         irc.ircinfill = rest;
         irc.ircinbuf[rest] = 0;
     }
     return 0;
+}
+
+bool irc_lines_waiting(const Relay& r)
+{
+    return !r.irc.handlingline && find_line_end(r.irc) >= 0;
 }
 
 void split_irc_line(Relay& r, const char* line)

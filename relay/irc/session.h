@@ -16,8 +16,14 @@ inline constexpr int kStepJoin = 8;
 // nothing waits or not connected), or -1 when the connection broke and two
 // reconnection attempts failed; callers then end the program with kExitFatal.
 int read_buf(Relay& r);
-// Handles every complete line (ended by CR LF) waiting in the input buffer. Always 0.
+// Server lines handled by one take_irc_lines call at most.
+inline constexpr int kIrcLinesPerPass = 20;
+
+// Handles the complete lines (ended by CR LF or LF) waiting in the input buffer, at
+// most kIrcLinesPerPass of them. Always 0.
 int take_irc_lines(Relay& r);
+// True when complete lines wait in the input buffer.
+bool irc_lines_waiting(const Relay& r);
 // Splits one IRC message into r.irc.ircargs / r.irc.ircargcount.
 void split_irc_line(Relay& r, const char* line);
 // Handles the line at the front of the input buffer (zero-terminated there).

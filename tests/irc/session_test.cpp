@@ -118,16 +118,34 @@ TEST_F(SessionTest, TwoNickCollisionsAppendTwoTwos)
     EXPECT_NE(fake.out.find("NICK NAME IS ALREADY USED!!!\n"), std::string::npos);
 }
 
-TEST_F(SessionTest, AnswersPingAndIgnoresNoticesAndBareLineFeeds)
+TEST_F(SessionTest, AnswersPingAndIgnoresNotices)
 {
     connect_plain();
     deliver("PING :irc.example\r\n");
     deliver("NOTICE AUTH :*** Looking up your hostname\r\n");
     deliver("PING\r\n");                 // nothing to answer with
     deliver(":irc.test NOTICE x :hi\r\n");
-    deliver("PING :lf.only\n"); // not a complete IRC line: waits for its CR LF
-    EXPECT_EQ(irc().sent, "PONG irc.example\r\n");
-    EXPECT_EQ(r.irc.ircinfill, static_cast<int>(std::string("PING :lf.only\n").size()));
+    deliver("PING :lf.only\nPING :half"); // a line ended by LF alone is a line too
+    EXPECT_EQ(irc().sent, "PONG irc.example\r\nPONG lf.only\r\n");
+    EXPECT_EQ(std::string(r.irc.ircinbuf), "PING :half");
+}
+
+TEST_F(SessionTest, APingFloodNeitherWaitsNorHoldsUpTheLoop)
+{
+    connect_plain();
+    std::string flood;
+    for (int i = 0; i < 1000; ++i)
+        flood += "PING :p" + std::to_string(i) + "\r\n";
+    const long long slept = fake.slept_ms;
+    deliver(flood);
+    // One call handles a bounded number of lines, and PONG takes no reporting pause.
+    EXPECT_EQ(sent_lines().size(), static_cast<std::size_t>(kIrcLinesPerPass));
+    EXPECT_EQ(fake.slept_ms, slept);
+    EXPECT_TRUE(irc_lines_waiting(r));
+    for (int i = 0; i < 1000 && irc_lines_waiting(r); ++i)
+        take_irc_lines(r);
+    EXPECT_EQ(sent_lines().size(), 1000u);
+    EXPECT_EQ(sent_lines().back(), "PONG p999");
 }
 
 TEST_F(SessionTest, NumericRepliesRepairRegistration)
