@@ -114,7 +114,8 @@ void relay_pass(Relay& r, LoopState& loop)
         loop.tick = p.now() + 10;
     }
 
-    // 2. IRC input.
+    // 2. IRC input, after the session's upkeep (reconnection, repairs, liveness).
+    irc_upkeep(r);
     if (r.irc.ircconnected) {
         int got = read_buf(r);
         if (got < 0)

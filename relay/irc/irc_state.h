@@ -6,6 +6,19 @@ inline constexpr int kIrcArgSlots = 20;    // arguments kept of one message
 inline constexpr int kIrcArgSize = 1024;   // one argument: at most 1023 characters and a zero
 inline constexpr int kSendHistory = 10;    // lines the flood check looks back on
 
+// A registration repair the server asked for by numeric reply. The first few come
+// at once; further ones of the same kind wait a delay that doubles up to a cap, so
+// a server answering every JOIN or NICK with an error is not hammered and the
+// relay keeps following its log meanwhile.
+struct Repair {
+    int runs = 0;       // repairs of this kind since the last success
+    long long next = 0; // earliest time (seconds) of the next delayed one
+    int delay = 0;      // seconds from the latest to the next
+    int pending = 0;    // the numeric whose repair waits, 0 none
+};
+
+enum RepairKind { kRepairNick, kRepairUser, kRepairRegister, kRepairJoin, kRepairKinds };
+
 struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
     int querysocket = 0;
@@ -40,4 +53,14 @@ struct IrcState {
     // 1 while connect_all runs: its login lines go through write_buf and read_buf,
     // which then must not start another connect of their own.
     int connecting = 0;
+
+    Repair repairs[kRepairKinds];
+
+    // The connection was lost while the relay ran: the main loop connects again at
+    // once, and ends the program when that fails.
+    int lost = 0;
+    // Liveness: when the server last sent a byte, and when the relay's own PING
+    // went out to a server that had fallen silent (0 none).
+    long long lastinput = 0;
+    long long probesent = 0;
 };

@@ -176,12 +176,10 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
     irc.ircconnected = 0;
     if (irc.connecting)
         return 0; // the connect routine under way finds the connection gone
-    for (int attempt = 0; attempt < 2 && !irc.ircconnected; ++attempt) {
-        r.platform->sleep_ms(5000);
-        connect_all(r);
-    }
-    if (!irc.ircconnected)
-        return 0;
+    // Connect again as after a receive error; a relay that cannot is of no use
+    // running deaf, so it ends and its service manager may start it anew.
+    if (!reconnect_after_loss(r))
+        exit_program(r, kExitFatal);
     // The login lines reused the output buffer: assemble the line again.
     int again = assemble(r, command, args, forced);
     n = send_all(r, irc.ircoutbuf, again);

@@ -2,6 +2,7 @@
 // and repairing registration problems; and the connect routine with the login.
 #include "relay/irc/session.h"
 
+#include <algorithm>
 #include <cstdlib>
 #include <cstring>
 #include <string>
@@ -70,10 +71,98 @@ void send_join(Relay& r, const Text& channel, const Text& key)
     write_buf(r, "JOIN", cstr(channel), cstr(key), nullptr, nullptr, nullptr, 1);
 }
 
+// The repairs of registration problems, run at once or, when one of the same kind
+// ran recently, later from irc_upkeep.
+void run_repair(Relay& r, int numeric)
+{
+    BotSettings& s = r.settings;
+    switch (numeric) {
+    case 404:
+    case 473:
+    case 474:
+    case 475:
+        irc_register_steps(r, kStepJoin);
+        break;
+    case 432:
+        s.nick = std::string("Ferrobot");
+        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
+        break;
+    case 433: {
+        // Another "2", but the nick stops growing at a length every network takes:
+        // from there on its last character counts 2 to 9 round.
+        std::string nick = s.nick ? *s.nick : std::string();
+        if (nick.size() < kMaxGrownNick)
+            nick += '2';
+        else
+            nick.back() = nick.back() >= '2' && nick.back() < '9' ? static_cast<char>(nick.back() + 1) : '2';
+        s.nick = nick;
+        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
+        break;
+    }
+    case 442:
+        send_join(r, s.channel, s.channelkey);
+        break;
+    case 451:
+        write_buf(r, "PASS", cstr(s.bouncerpass), nullptr, nullptr, nullptr, nullptr, 1);
+        r.platform->sleep_ms(1000);
+        login_read(r);
+        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
+        break;
+    case 468:
+        s.bounceruser = std::string("Ferrobot");
+        irc_register_steps(r, kStepUser | kStepQAuth | kStepJoin);
+        break;
+    default:
+        break;
+    }
+}
+
+RepairKind repair_kind(int numeric)
+{
+    switch (numeric) {
+    case 432:
+    case 433: return kRepairNick;
+    case 468: return kRepairUser;
+    case 451: return kRepairRegister;
+    default: return kRepairJoin;
+    }
+}
+
+// Runs the repair now, unless several of its kind ran since the last success and
+// the delay since the latest has not passed: then irc_upkeep runs it when due (a
+// later numeric of the same kind takes the place of an earlier one).
+void repair(Relay& r, int numeric)
+{
+    Repair& rep = r.irc.repairs[repair_kind(numeric)];
+    if (rep.runs >= kRepairsAtOnce && r.platform->now() < rep.next) {
+        rep.pending = numeric;
+        return;
+    }
+    rep.pending = 0;
+    ++rep.runs;
+    run_repair(r, numeric);
+    if (rep.runs >= kRepairsAtOnce) {
+        // The delay counts from the end of the repair: its paced lines take seconds.
+        rep.delay = rep.delay == 0 ? kRepairFirstDelay : std::min(rep.delay * 2, kRepairMaxDelay);
+        rep.next = r.platform->now() + rep.delay;
+    }
+}
+
+void repair_done(IrcState& irc, RepairKind kind)
+{
+    irc.repairs[kind] = Repair{};
+}
+
 void handle_numeric(Relay& r, int numeric)
 {
     BotSettings& s = r.settings;
     switch (numeric) {
+    case 1:
+        // Welcome: the registration went through.
+        repair_done(r.irc, kRepairNick);
+        repair_done(r.irc, kRepairUser);
+        repair_done(r.irc, kRepairRegister);
+        break;
     case 403:
         console_note(r, "UNKNOWN CHANNEL!!!\n");
         // Back to the channel the relay was in, so reports go where it really is.
@@ -83,52 +172,17 @@ void handle_numeric(Relay& r, int numeric)
             send_join(r, s.channel, s.channelkey);
         }
         break;
-    case 404:
-        console_note(r, "CANNOT SEND TO CHANNEL!!!\n");
-        irc_register_steps(r, kStepJoin);
-        break;
-    case 432:
-        console_note(r, "NICK NAME IS INVALID!!!\n");
-        s.nick = std::string("Ferrobot");
-        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
-        break;
-    case 433:
-        console_note(r, "NICK NAME IS ALREADY USED!!!\n");
-        s.nick = (s.nick ? *s.nick : std::string()) + "2";
-        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
-        break;
-    case 442:
-        console_note(r, "NOT ON ANY CHANNEL!!!\n");
-        send_join(r, s.channel, s.channelkey);
-        break;
-    case 451:
-        write_buf(r, "PASS", cstr(s.bouncerpass), nullptr, nullptr, nullptr, nullptr, 1);
-        r.platform->sleep_ms(1000);
-        login_read(r);
-        irc_register_steps(r, kStepNick | kStepUser | kStepQAuth | kStepJoin);
-        break;
-    case 464:
-        console_note(r, "PASSWORD IS INVALID!!!\n");
-        break;
-    case 468:
-        console_note(r, "USERNAME IS INVALID!!!\n");
-        s.bounceruser = std::string("Ferrobot");
-        irc_register_steps(r, kStepUser | kStepQAuth | kStepJoin);
-        break;
-    case 473:
-        console_note(r, "INVITE ONLY CHANNEL!!!\n");
-        irc_register_steps(r, kStepJoin);
-        break;
-    case 474:
-        console_note(r, "BANNED FROM CHANNEL!!!\n");
-        irc_register_steps(r, kStepJoin);
-        break;
-    case 475:
-        console_note(r, "KEY NEEDED FOR CHANNEL!!!\n");
-        irc_register_steps(r, kStepJoin);
-        break;
-    default:
-        break;
+    case 404: console_note(r, "CANNOT SEND TO CHANNEL!!!\n"); repair(r, numeric); break;
+    case 432: console_note(r, "NICK NAME IS INVALID!!!\n"); repair(r, numeric); break;
+    case 433: console_note(r, "NICK NAME IS ALREADY USED!!!\n"); repair(r, numeric); break;
+    case 442: console_note(r, "NOT ON ANY CHANNEL!!!\n"); repair(r, numeric); break;
+    case 451: repair(r, numeric); break;
+    case 464: console_note(r, "PASSWORD IS INVALID!!!\n"); break;
+    case 468: console_note(r, "USERNAME IS INVALID!!!\n"); repair(r, numeric); break;
+    case 473: console_note(r, "INVITE ONLY CHANNEL!!!\n"); repair(r, numeric); break;
+    case 474: console_note(r, "BANNED FROM CHANNEL!!!\n"); repair(r, numeric); break;
+    case 475: console_note(r, "KEY NEEDED FOR CHANNEL!!!\n"); repair(r, numeric); break;
+    default: break;
     }
 }
 
@@ -191,6 +245,8 @@ int read_buf(Relay& r)
     char* at = irc.ircinbuf + irc.ircinfill;
     long n = p.sock_recv(irc.ircsocket, at, static_cast<std::size_t>(kInputMax - irc.ircinfill));
     if (n > 0) {
+        irc.lastinput = p.now();
+        irc.probesent = 0;
         irc.ircinfill += static_cast<int>(n);
         irc.ircinbuf[irc.ircinfill] = 0;
         trace(r, 101, "Read %ld bytes\r\n", n);
@@ -216,6 +272,8 @@ int read_buf(Relay& r)
         console_note(r, "read_buf: connection closed by the server\n");
         close_socket(r, irc.ircsocket, 0);
         irc.ircconnected = 0;
+        if (!irc.connecting)
+            irc.lost = 1;
         return 0;
     }
     SockErr e = p.sock_last_error();
@@ -228,13 +286,62 @@ int read_buf(Relay& r)
     irc.ircconnected = 0;
     if (irc.connecting)
         return 0; // inside the connect routine: it sees the connection gone
+    return reconnect_after_loss(r) ? 0 : -1;
+}
+
+bool reconnect_after_loss(Relay& r)
+{
+    IrcState& irc = r.irc;
     for (int attempt = 0; attempt < 2; ++attempt) {
-        p.sleep_ms(5000);
+        r.platform->sleep_ms(5000);
         connect_all(r);
-        if (irc.ircconnected)
-            return 0;
+        if (irc.ircconnected) {
+            irc.lost = 0;
+            return true;
+        }
     }
-    return -1;
+    return false;
+}
+
+void irc_upkeep(Relay& r)
+{
+    IrcState& irc = r.irc;
+    Platform& p = *r.platform;
+    if (irc.connecting || irc.handlingline)
+        return;
+    if (irc.lost && !irc.ircconnected) {
+        console_note(r, "IRC connection lost: connecting again\n");
+        if (!reconnect_after_loss(r))
+            exit_program(r, kExitFatal);
+        return;
+    }
+    if (!irc.ircconnected)
+        return;
+
+    const long long now = p.now();
+    for (Repair& rep : irc.repairs)
+        if (rep.pending && now >= rep.next) {
+            int numeric = rep.pending;
+            rep.pending = 0;
+            repair(r, numeric);
+            if (!irc.ircconnected)
+                return;
+        }
+
+    // A server that has said nothing for long is asked with a PING of the relay's
+    // own; one that does not answer either is taken as gone.
+    if (irc.probesent == 0 && now - irc.lastinput >= kSilenceBeforeProbe) {
+        irc.probesent = now;
+        write_buf(r, "PING", ":tidecore", nullptr, nullptr, nullptr, nullptr, 1);
+    } else if (irc.probesent != 0 && now - irc.probesent >= kProbeAnswerTime) {
+        console_note(r, "IRC server silent for %lld seconds: connection dropped\n", now - irc.lastinput);
+        trace(r, 11, "no answer to the liveness PING\r\n");
+        close_socket(r, irc.ircsocket, 0);
+        irc.ircconnected = 0;
+        irc.ircjoined = 0;
+        irc.probesent = 0;
+        irc.lost = 1;
+    }
 }
 
 int take_irc_lines(Relay& r)
@@ -358,8 +465,10 @@ int handle_irc_line(Relay& r)
 
     BotSettings& s = r.settings;
     if (std::strcmp(a1, "JOIN") == 0) {
-        if (safe_strcmp(sender, cstr(s.nick)) == 0)
+        if (safe_strcmp(sender, cstr(s.nick)) == 0) {
             irc.ircjoined = 1;
+            repair_done(irc, kRepairJoin);
+        }
     } else if (std::strcmp(a1, "PART") == 0) {
         if (safe_strcmp(sender, cstr(s.nick)) == 0)
             irc.ircjoined = 0;
@@ -453,6 +562,8 @@ void connect_all(Relay& r)
             // Nothing left over from an earlier connection may glue onto the new input.
             empty_input(irc);
             irc.ircjoined = 0;
+            irc.lastinput = r.platform->now();
+            irc.probesent = 0;
             trace(r, 11, "Connect returned %d\r\n", irc.ircsocket);
             irc.ircconnected = 1;
         } else {

@@ -206,15 +206,22 @@ TEST_F(OutputTest, SendErrorReconnectsAndResendsTheLine)
     EXPECT_EQ(fake.out, "sck_irc [-1]\nwrite_buf: Fake error\n");
 }
 
-TEST_F(OutputTest, LineIsDroppedWhenReconnectingFails)
+TEST_F(OutputTest, ASendErrorThatCannotBeRepairedEndsTheRelay)
 {
     FakeSocket& s = connect_plain();
     s.send_error = SockErr::conn_aborted;
     fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
     long long before = fake.slept_ms;
-    EXPECT_EQ(report(r, ":lost"), 0);
+    int code = -1;
+    try {
+        report(r, ":lost");
+    } catch (const FakeExit& e) {
+        code = e.code;
+    }
+    // Two attempts five seconds apart, then exit code 1 rather than running deaf.
+    EXPECT_EQ(code, 1);
     EXPECT_EQ(r.irc.ircconnected, 0);
-    EXPECT_EQ(fake.slept_ms - before, 10000);
+    EXPECT_EQ(fake.slept_ms - before, 10000 + 5000);
     EXPECT_EQ(tcp_sockets(), 3);
 }
 

@@ -342,11 +342,125 @@ TEST_F(SessionTest, UnreachableServerIsReportedEvenWhenQuiet)
     EXPECT_EQ(fake.out, expected);
 }
 
-TEST_F(SessionTest, LineFeedOnlyDataGluesOntoTheNextLine)
+TEST_F(SessionTest, LineFeedOnlyEndsALineToo)
 {
     connect_plain();
     deliver("PING :lf.only\n");
     deliver(":irc.test NOTICE x :hi\r\n");
     EXPECT_EQ(r.irc.ircinfill, 0);
     EXPECT_EQ(irc().sent, "PONG lf.only\r\n");
+}
+
+TEST_F(SessionTest, RepeatedJoinFailuresWaitAGrowingDelay)
+{
+    connect_plain();
+    const std::string banned = ":irc.test 474 SOF2Tidewatch #chan :Cannot join channel (+b)\r\n";
+    auto joins = [&] {
+        int n = 0;
+        for (const std::string& l : sent_lines())
+            n += l == "JOIN #chan" ? 1 : 0;
+        return n;
+    };
+    // A burst of refusals: the first few are answered at once, the rest wait.
+    std::string burst;
+    for (int i = 0; i < 200; ++i)
+        burst += banned;
+    deliver(burst);
+    for (int i = 0; i < 20; ++i)
+        take_irc_lines(r);
+    EXPECT_EQ(joins(), kRepairsAtOnce);
+
+    // Each later JOIN waits twice as long as the one before, up to five minutes,
+    // while the loop goes on (irc_upkeep once a virtual second).
+    std::vector<long long> at;
+    for (int second = 0; second < 3000 && at.size() < 10; ++second) {
+        int before = joins();
+        r.irc.lastinput = fake.now(); // the server is not silent otherwise
+        irc_upkeep(r);
+        if (joins() > before) {
+            at.push_back(fake.now());
+            deliver(banned);
+        }
+        fake.sleep_ms(1000);
+    }
+    ASSERT_EQ(at.size(), 10u);
+    for (std::size_t i = 1; i < at.size(); ++i) {
+        long long wanted = std::min<long long>(kRepairFirstDelay << i, kRepairMaxDelay);
+        long long gap = at[i] - at[i - 1];
+        EXPECT_GE(gap, wanted) << i;
+        EXPECT_LE(gap, wanted + 5) << i;
+    }
+
+    // Joined at last: the next refusal is answered at once again.
+    deliver(":SOF2Tidewatch!u@h JOIN :#chan\r\n");
+    int before = joins();
+    deliver(banned);
+    EXPECT_EQ(joins(), before + 1);
+}
+
+TEST_F(SessionTest, ANickCollisionFloodNeitherGrowsTheNickNorHammersTheServer)
+{
+    connect_plain();
+    for (int i = 0; i < 300; ++i) {
+        deliver(":irc.test 433 * " + *r.settings.nick + " :Nickname is already in use\r\n");
+        irc_upkeep(r);
+        fake.sleep_ms(1000);
+    }
+    EXPECT_LE(r.settings.nick->size(), kMaxGrownNick);
+    EXPECT_EQ(r.settings.nick->substr(0, 13), "SOF2Tidewatch");
+    int nicks = 0;
+    for (const std::string& l : sent_lines())
+        nicks += l.rfind("NICK ", 0) == 0 ? 1 : 0;
+    EXPECT_LT(nicks, 20);
+}
+
+TEST_F(SessionTest, ALostConnectionIsReconnectedAtOnceOrTheRelayEnds)
+{
+    connect_plain();
+    deliver(""); // the server hung up
+    ASSERT_EQ(r.irc.lost, 1);
+    const long long before = fake.slept_ms;
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 1);
+    EXPECT_EQ(r.irc.lost, 0);
+    EXPECT_EQ(fake.slept_ms - before >= 5000 && fake.slept_ms - before < 20000, true);
+    EXPECT_EQ(sent_lines().back(), kBannerLine); // with the full login
+
+    deliver("");
+    fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
+    int code = -1;
+    try {
+        irc_upkeep(r);
+    } catch (const FakeExit& e) {
+        code = e.code;
+    }
+    EXPECT_EQ(code, 1);
+}
+
+TEST_F(SessionTest, ASilentServerIsProbedAndDroppedWhenItDoesNotAnswer)
+{
+    connect_plain();
+    r.irc.lastinput = fake.now();
+    fake.sleep_ms((kSilenceBeforeProbe - 1) * 1000);
+    irc_upkeep(r);
+    EXPECT_TRUE(sent_lines().empty());
+    fake.sleep_ms(2000);
+    irc_upkeep(r);
+    EXPECT_EQ(sent_lines(), (Lines{"PING :tidecore"}));
+
+    // Any answer keeps the connection.
+    deliver(":irc.test PONG irc.test :tidecore\r\n");
+    fake.sleep_ms(kProbeAnswerTime * 1000 + 1000);
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 1);
+
+    // Silence after the probe: dropped, then connected again by the next upkeep.
+    fake.sleep_ms(kSilenceBeforeProbe * 1000);
+    irc_upkeep(r);
+    fake.sleep_ms(kProbeAnswerTime * 1000);
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    EXPECT_EQ(r.irc.lost, 1);
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 1);
 }
