@@ -1,6 +1,7 @@
 #include "relay/core/command_line.h"
 
 #include <cctype>
+#include <cstdlib>
 #include <cstring>
 #include <string>
 
@@ -64,6 +65,63 @@ void decode_ospshow(BotSettings& s)
     s.ospshowrevives = (s.ospshow & 4) ? 1 : 0;
     s.ospshowrepairs = (s.ospshow & 8) ? 1 : 0;
 }
+
+namespace {
+
+// A value that would make malformed IRC lines or a useless connection: the message
+// and the usage exit code, before anything is opened.
+[[noreturn]] void refuse(Relay& r, const char* what, const char* value, const char* why)
+{
+    console_printf(r, "Invalid %s \"%s\": %s. See tidecore -h.\n", what, value, why);
+    exit_program(r, kExitUsage);
+}
+
+bool has_any(const std::string& text, const char* bytes)
+{
+    return text.find_first_of(bytes, 0, std::strlen(bytes) + 1) != std::string::npos; // NUL too
+}
+
+void check_port(Relay& r, const char* what, const Text& port)
+{
+    if (!port)
+        return;
+    const std::string& p = *port;
+    bool digits = !p.empty() && p.size() <= 5 && p.find_first_not_of("0123456789") == std::string::npos;
+    int n = digits ? std::atoi(p.c_str()) : 0;
+    if (n < 1 || n > 65535)
+        refuse(r, what, p.c_str(), "a port is a number from 1 to 65535");
+}
+
+// Host, ports, channel list, key and nick as IRC and the sockets will take them.
+void check_values(Relay& r)
+{
+    const BotSettings& s = r.settings;
+    if (s.irchost->empty() || has_any(*s.irchost, " \r\n"))
+        refuse(r, "IRC host", s.irchost->c_str(), "give a host name or address");
+    check_port(r, "IRC port", s.ircport);
+    check_port(r, "game server port", s.serverport);
+    if (s.serverhost && (s.serverhost->empty() || has_any(*s.serverhost, " \r\n")))
+        refuse(r, "game server host", s.serverhost->c_str(), "give a host name or address");
+
+    const std::string& list = *s.channel;
+    if (list.empty() || has_any(list, " \a\r\n"))
+        refuse(r, "channel", list.c_str(), "a channel name has no blanks and is not empty");
+    for (std::size_t start = 0;;) {
+        std::size_t comma = list.find(',', start);
+        std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (name.size() < 2 || std::strchr("#&+!", name[0]) == nullptr)
+            refuse(r, "channel", list.c_str(), "each channel name starts with # (or &, +, !)");
+        if (comma == std::string::npos)
+            break;
+        start = comma + 1;
+    }
+    if (s.channelkey && has_any(*s.channelkey, " \r\n"))
+        refuse(r, "channel key", s.channelkey->c_str(), "a key has no blanks");
+    if (s.nick->empty() || has_any(*s.nick, " ,!@\r\n") || s.nick->front() == ':' || s.nick->front() == '#')
+        refuse(r, "nick", s.nick->c_str(), "a nick is one word without , ! @ and does not start with # or :");
+}
+
+} // namespace
 
 void parse_command_line(Relay& r, int argc, char** argv)
 {
@@ -154,6 +212,7 @@ void parse_command_line(Relay& r, int argc, char** argv)
     s.irchost = std::string(argv[i]);
     s.channel = std::string(argv[i + 1]);
     s.logfile = std::string(argv[i + 2]);
+    check_values(r);
 
     s.teammode = 1;
     for (int& score : r.teams.teamscores)

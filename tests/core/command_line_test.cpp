@@ -253,3 +253,40 @@ TEST(Trace, OpensAtLevelAboveZeroAndAppendsEachRun)
     EXPECT_EQ(shared.file_content(kTracePath), one + one);
     EXPECT_EQ(shared.slept_ms, 10000);
 }
+
+TEST(CommandLine, ValuesThatWouldBreakTheSessionAreRefused)
+{
+    struct Case {
+        std::vector<std::string> args;
+        int code;
+    };
+    const Case cases[] = {
+        {{"-p", "99999", "irc", "#c", "log"}, 2},
+        {{"-p", "-1", "irc", "#c", "log"}, 2},
+        {{"-p", "66x", "irc", "#c", "log"}, 2},
+        {{"-p", "0", "irc", "#c", "log"}, 2},
+        {{"-d", "port", "irc", "#c", "log"}, 2},
+        {{"irc", "clan", "log"}, 2},          // a nick, not a channel
+        {{"irc", "", "log"}, 2},
+        {{"irc", "#a b", "log"}, 2},
+        {{"irc", "#a\r\nQUIT", "log"}, 2},
+        {{"irc", "#a,,#b", "log"}, 2},
+        {{"irc", "#", "log"}, 2},
+        {{"", "#c", "log"}, 2},
+        {{"-j", "k e y", "irc", "#c", "log"}, 2},
+        {{"-n", "two words", "irc", "#c", "log"}, 2},
+        {{"-w", "", "irc", "#c", "log"}, 2},
+        // Still fine: a channel list, other channel prefixes, the highest port.
+        {{"-p", "65535", "irc", "#a,#b,&c", "log"}, -1},
+        {{"-d", "27961", "-w", "127.0.0.1", "irc", "#c", "log"}, -1},
+    };
+    for (const Case& c : cases) {
+        TestRelay t;
+        std::vector<std::string> args{"tidecore"};
+        args.insert(args.end(), c.args.begin(), c.args.end());
+        EXPECT_EQ(scan(t, args), c.code) << visible(c.args[c.args.size() - 2]) << " " << c.args[0];
+        if (c.code == 2) {
+            EXPECT_NE(t.fake.out.find("Invalid "), std::string::npos) << t.fake.out;
+        }
+    }
+}
