@@ -1,10 +1,23 @@
 // State of the owner commands.
 #pragma once
 
+#include <map>
+#include <string>
+
 #include "relay/core/settings.h"
+
+// Wrong owner passwords seen, for the silent back-off of !pass.
+struct PassBackoff {
+    int failures = 0;         // wrong passwords in a row
+    long long until = 0;      // !pass is ignored before this time (seconds)
+    long long lastfailure = 0;
+};
 
 struct CommandState {
     Text botowner;        // nick that authorised with !pass
     Text prevchannel;     // channel before the last !channel
     Text prevchannelkey;
+
+    std::map<std::string, PassBackoff> passnicks; // by nick, lower case
+    PassBackoff passanyone;                       // all nicks together
 };

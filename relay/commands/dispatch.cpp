@@ -3,6 +3,7 @@
 #include "relay/commands/dispatch.h"
 
 #include <cstdarg>
+#include <iterator>
 #include <string>
 
 #include "relay/commands/args.h"
@@ -181,6 +182,67 @@ constexpr ErrorRow kErrors[] = {
     {6, ":%c5,0 INVALID ARGUMENT SEND!", ":%c5,0 Try !help for more info about a command"},
 };
 
+// Guessing the owner password: after a wrong one, !pass from that nick is ignored
+// for a while, and after several wrong ones from anyone, !pass from everybody.
+// The wait doubles with each further failure up to a cap; nothing is replied.
+constexpr long long kNickFirstWait = 3;
+constexpr int kAnyoneFreeFailures = 5;
+constexpr long long kAnyoneFirstWait = 5;
+constexpr long long kMaxWait = 300;
+constexpr long long kForgetAfter = 3600; // a quiet hour clears the count
+constexpr std::size_t kMaxNicksKept = 256;
+
+std::string nick_key(const char* nick)
+{
+    std::string k(nick);
+    for (char& c : k)
+        if (c >= 'A' && c <= 'Z')
+            c = static_cast<char>(c - 'A' + 'a');
+    return k;
+}
+
+long long doubled(long long first, int times)
+{
+    long long wait = first;
+    for (int i = 1; i < times && wait < kMaxWait; ++i)
+        wait *= 2;
+    return wait < kMaxWait ? wait : kMaxWait;
+}
+
+bool pass_blocked(Relay& r, const char* sender)
+{
+    const long long now = r.platform->now();
+    CommandState& c = r.commands;
+    if (now < c.passanyone.until)
+        return true;
+    auto it = c.passnicks.find(nick_key(sender));
+    return it != c.passnicks.end() && now < it->second.until;
+}
+
+void pass_failed(Relay& r, const char* sender)
+{
+    const long long now = r.platform->now();
+    CommandState& c = r.commands;
+    if (c.passnicks.size() >= kMaxNicksKept && !c.passnicks.count(nick_key(sender))) {
+        // Many nicks: forget those whose wait is over; all of them if none is.
+        for (auto it = c.passnicks.begin(); it != c.passnicks.end();)
+            it = now >= it->second.until ? c.passnicks.erase(it) : std::next(it);
+        if (c.passnicks.size() >= kMaxNicksKept)
+            c.passnicks.clear();
+    }
+    auto count = [&](PassBackoff& b, long long first, int free) {
+        if (now - b.lastfailure > kForgetAfter)
+            b.failures = 0;
+        b.lastfailure = now;
+        ++b.failures;
+        if (b.failures > free)
+            b.until = now + doubled(first, b.failures - free);
+    };
+    count(c.passnicks[nick_key(sender)], kNickFirstWait, 0);
+    count(c.passanyone, kAnyoneFirstWait, kAnyoneFreeFailures);
+    trace(r, 11, "wrong owner password from %s\n", sender);
+}
+
 // !pass with the right password: the previous owner is told, the sender is owner.
 void authorise(Relay& r, const char* sender)
 {
@@ -270,8 +332,15 @@ void irc_command(Relay& r, const char* sender, const char* target)
     const std::string from(sender ? sender : "");
     const BotSettings& s = r.settings;
     if (safe_stricmp(args.word(0), "!pass") == 0 && s.botpass && args.count >= 2) {
-        if (safe_strcmp(args.word(1), cstr(s.botpass)) == 0)
+        if (pass_blocked(r, from.c_str()))
+            return;
+        if (safe_strcmp(args.word(1), cstr(s.botpass)) == 0) {
+            r.commands.passnicks.erase(nick_key(from.c_str()));
+            r.commands.passanyone = PassBackoff{};
             authorise(r, from.c_str());
+        } else {
+            pass_failed(r, from.c_str());
+        }
         return;
     }
 

@@ -27,6 +27,7 @@ TEST_F(CommandTest, WrongPasswordsAndStrangersGetSilence)
     EXPECT_FALSE(r.commands.botowner);
     EXPECT_TRUE(command("!help").empty()); // nobody is owner yet
 
+    t.fake.sleep_ms(10000); // past the wait after a wrong password
     own();
     t.clear_sent();
     msg("Stranger", "!silent on");
@@ -134,7 +135,48 @@ TEST_F(CommandTest, NewPassReplacesThePassword)
                      to_boss("{C}1,0 PASSWORD CHANGED {C}12SUCCESSFULLY {C}1FROM{C}5 s3cret {C}1TO{C}12 n3w")}));
     r.commands.botowner.reset();
     EXPECT_TRUE(command("!pass s3cret").empty());
+    t.fake.sleep_ms(10000);
     EXPECT_EQ(command("!pass n3w").size(), 2u);
+}
+
+TEST_F(CommandTest, PasswordGuessingIsSlowedDownSilently)
+{
+    auto try_pass = [&](const std::string& nick, const std::string& pass) {
+        t.clear_sent();
+        msg(nick, "!pass " + pass);
+        return !t.lines().empty();
+    };
+    // A wrong password: the same nick is ignored for a few seconds, even with the
+    // right one; other nicks are not.
+    EXPECT_FALSE(try_pass("Mallory", "guess1"));
+    EXPECT_FALSE(try_pass("Mallory", "s3cret"));
+    t.fake.sleep_ms(3000);
+    EXPECT_TRUE(try_pass("Mallory", "s3cret"));
+    r.commands.botowner.reset();
+
+    // Each further failure doubles the nick's wait, up to five minutes; attempts
+    // within the wait are not even counted.
+    std::vector<long long> waits;
+    for (int i = 0; i < 9; ++i) {
+        EXPECT_FALSE(try_pass("Mallory", "guess"));
+        EXPECT_FALSE(try_pass("Mallory", "guess"));
+        const long long wait = r.commands.passnicks["mallory"].until - t.fake.now();
+        waits.push_back(wait);
+        t.fake.sleep_ms(wait * 1000);
+        r.commands.passanyone = PassBackoff{}; // this part watches the nick's own wait
+    }
+    EXPECT_EQ(waits, (std::vector<long long>{3, 6, 12, 24, 48, 96, 192, 300, 300}));
+    EXPECT_TRUE(try_pass("MALLORY", "s3cret"));
+    r.commands.botowner.reset();
+
+    // Many failures from anyone: everybody waits, then a correct password works.
+    t.fake.sleep_ms(4000 * 1000); // an hour later the counts are forgotten
+    for (int i = 0; i < 8; ++i)
+        EXPECT_FALSE(try_pass("nick" + std::to_string(i), "guess"));
+    EXPECT_FALSE(try_pass("Boss", "s3cret"));
+    t.fake.sleep_ms(300 * 1000);
+    EXPECT_TRUE(try_pass("Boss", "s3cret"));
+    EXPECT_EQ(r.commands.botowner, std::string("Boss"));
 }
 
 TEST(SplitArgs, WordsAreCutAtBlanksOnly)
