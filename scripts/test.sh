@@ -1,7 +1,10 @@
 #!/usr/bin/env bash
 # Builds everything and runs every test: unit, launcher and end-to-end tests (the
-# end-to-end tests start their own IRC server on 127.0.0.1), then the unit tests
-# again under AddressSanitizer and UndefinedBehaviorSanitizer.
+# end-to-end tests start their own IRC server on 127.0.0.1) and the package tests
+# (label package: manual page, unit, the Debian package built from this build,
+# and, as root, the package installed with an instance joining a private IRC
+# server), then the unit tests again under AddressSanitizer and
+# UndefinedBehaviorSanitizer.
 set -euo pipefail
 root="$(cd "$(dirname "$0")/.." && pwd)"
 cd "$root"

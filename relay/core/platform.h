@@ -94,4 +94,7 @@ struct Platform {
 
     // The run-time library's text for the last error (like perror without the prefix).
     virtual std::string error_text() = 0;
+
+    // The value of an environment variable; empty when it is not set.
+    virtual std::string environment(const char* name) = 0;
 };

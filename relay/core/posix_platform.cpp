@@ -332,3 +332,9 @@ std::string PosixPlatform::error_text()
 {
     return std::strerror(last_errno_ ? last_errno_ : errno);
 }
+
+std::string PosixPlatform::environment(const char* name)
+{
+    const char* value = std::getenv(name);
+    return value ? std::string(value) : std::string();
+}

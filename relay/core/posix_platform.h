@@ -32,6 +32,7 @@ struct PosixPlatform final : Platform {
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;
+    std::string environment(const char* name) override;
 
 private:
     int last_errno_ = 0;

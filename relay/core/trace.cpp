@@ -53,11 +53,23 @@ void console_note(Relay& r, const char* format, ...)
     console_text(r, s);
 }
 
+std::string trace_path(Platform& p)
+{
+    std::string dir = p.environment(kTraceDirVariable);
+    while (dir.size() > 1 && dir.back() == '/')
+        dir.pop_back();
+    if (dir.empty())
+        return kTracePath;
+    if (dir != "/")
+        dir += '/';
+    return dir + kTraceFileName;
+}
+
 void open_trace(Relay& r)
 {
     if (r.settings.debuglevel < 1 || r.tracer.tracelogopen)
         return;
-    int fh = r.platform->file_open_append(kTracePath, true);
+    int fh = r.platform->file_open_append(trace_path(*r.platform), true);
     if (fh < 0)
         return; // no trace for this run; nothing is reported
     r.tracer.tracelog = fh;

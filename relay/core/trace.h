@@ -1,13 +1,21 @@
 // Console output, the debug trace file and the one way out of the program.
 #pragma once
 
+#include <string>
 #include <string_view>
 
+struct Platform;
 struct Relay;
 
-// Where the debug trace goes. A fixed place, like the relay's original drive-root
-// file; opened owner-only and never through a symbolic link.
+// Where the debug trace goes: the file kTraceFileName in the directory that the
+// environment variable TIDECORE_TRACE_DIR names (a service points it at its state
+// directory, since its /tmp is private and removed when it stops); without the
+// variable, a fixed place, like the relay's original drive-root file. The file is
+// opened owner-only and never through a symbolic link.
 inline constexpr const char* kTracePath = "/tmp/tidecore-trace.log";
+inline constexpr const char* kTraceFileName = "tidecore-trace.log";
+inline constexpr const char* kTraceDirVariable = "TIDECORE_TRACE_DIR";
+std::string trace_path(Platform& p);
 
 struct TraceState {
     int tracelog = -1;    // open trace file handle

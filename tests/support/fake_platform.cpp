@@ -306,6 +306,12 @@ std::string FakePlatform::error_text()
     return "Fake error";
 }
 
+std::string FakePlatform::environment(const char* name)
+{
+    auto it = env.find(name);
+    return it == env.end() ? std::string() : it->second;
+}
+
 std::string visible(std::string_view bytes)
 {
     std::string v;

@@ -104,6 +104,10 @@ struct FakePlatform : Platform {
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;
+
+    // Environment variables the relay sees; none by default.
+    std::map<std::string, std::string> env;
+    std::string environment(const char* name) override;
 };
 
 // Control bytes made visible for failure messages: {C} colour, {B} bold, {R} reverse,
