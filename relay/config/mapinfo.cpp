@@ -3,6 +3,7 @@
 #include <string>
 #include <string_view>
 
+#include "relay/core/lang.h"
 #include "relay/core/relay.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/players/table.h"
@@ -149,9 +150,7 @@ const char* objective_text(Relay& r, int client, int flag)
     trace(r, 11, "%d %d\r\n", team, flag);
     bool own = team == flag + 1;
     bool redflag = flag == 0;
-    int lang = r.settings.langout;
-    if (lang < 0 || lang > 2)
-        lang = 0;
+    const int lang = lang_index(r.settings.langout);
 
     const MapInfo* m = find_map(r);
     if (!m)

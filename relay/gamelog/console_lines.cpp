@@ -10,6 +10,7 @@
 
 #include "relay/commands/console_commands.h"
 #include "relay/config/mapinfo.h"
+#include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
 #include "relay/core/trace.h"
@@ -48,6 +49,9 @@ constexpr int kBlue = 2;
 constexpr int kSpectator = 3;
 
 // Console echoes of commands typed at the game console (compared ignoring case).
+// The round end after a server shutdown (no phrase of the log stands for it).
+constexpr LangText kRoundEnded = {{"Round Ended...", "Runde beendet..", "Ronde beeindigd..."}};
+
 constexpr const char* kMapRestartEchoes[] = {"]/rcon map_restart", "]rcon map_restart", "]\\rcon map_restart"};
 constexpr const char* kLbotEchoes[] = {"]/lbot ", "]\\lbot ", "]lbot "};
 
@@ -316,9 +320,7 @@ void shutdown_line(Relay& r)
 
     LineBuf line;
     line.addf(":%c%s%s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
-    line.add(r.settings.langout == 0   ? "Round Ended..."
-             : r.settings.langout == 1 ? "Runde beendet.."
-                                       : "Ronde beeindigd...");
+    line.add(kRoundEnded[r.settings.langout]);
     send_play(r, line, true);
     line.setf(":%c%s Team scores/Player stats reset...", kColour, r.colours.mapend.c_str());
     send_play(r, line, false);

@@ -10,12 +10,6 @@
 
 namespace {
 
-int out_lang(const Relay& r)
-{
-    int lang = r.settings.langout;
-    return lang >= 0 && lang <= 2 ? lang : 0;
-}
-
 // "[mm:ss]"; minutes run on past 60.
 void clock_text(LineBuf& out, long long seconds)
 {
@@ -112,7 +106,7 @@ void report_map(Relay& r, const char* target)
         return;
     LineBuf line;
     line.setf(":%c%s ", kColour, r.colours.mapinfo.c_str());
-    line.add(phrase(PH_MAP, out_lang(r)));
+    line.add(phrase(PH_MAP, r.settings.langout));
     line.add(*r.game.map);
     send_privmsg(r, target, line.c_str());
 }
@@ -140,7 +134,7 @@ void report_gametype(Relay& r, const char* target)
     if (r.game.gametype == 0)
         return;
     LineBuf line;
-    line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, out_lang(r)));
+    line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));
     line.add(gametype_name(r.game.gametype));
     send_privmsg(r, target, line.c_str());
 }
