@@ -5,6 +5,7 @@
 
 #include "relay/core/lang.h"
 #include "relay/core/relay.h"
+#include "relay/core/teams.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/players/table.h"
 #include "relay/core/text.h"
@@ -143,7 +144,7 @@ const char* objective_text(Relay& r, int client, int flag)
     if (!r.game.map)
         return nullptr;
     int gametype = r.game.gametype;
-    if (gametype != 0 && gametype != 5 && gametype != 6)
+    if (gametype != kGameNone && gametype != kGameInf && gametype != kGameDem)
         return nullptr;
 
     int team = team_of(r, client);

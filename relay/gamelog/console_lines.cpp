@@ -13,6 +13,7 @@
 #include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/teams.h"
 #include "relay/core/trace.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/gamelog/reports.h"
@@ -44,10 +45,6 @@ constexpr int kStatsRoundEnd = 1;
 constexpr int kStatsGameEnd = 2;
 constexpr int kStatsShutdown = 8;
 
-constexpr int kRed = 1;
-constexpr int kBlue = 2;
-constexpr int kSpectator = 3;
-
 // Console echoes of commands typed at the game console (compared ignoring case).
 // The round end after a server shutdown (no phrase of the log stands for it).
 constexpr LangText kRoundEnded = {{"Round Ended...", "Runde beendet..", "Ronde beeindigd..."}};
@@ -65,40 +62,40 @@ struct ObjectiveEvent {
 };
 
 constexpr ObjectiveEvent kObjectiveEvents[] = {
-    {PH_RED_FLAG_TAKEN, kBlue, false, PH_COUNT},
-    {PH_RED_FLAG_DROPPED, kBlue, false, PH_COUNT},
-    {PH_RED_FLAG_CAPTURED, kBlue, true, PH_COUNT},
-    {PH_BLUE_FLAG_TAKEN, kRed, false, PH_COUNT},
-    {PH_BLUE_FLAG_DROPPED, kRed, false, PH_COUNT},
-    {PH_BLUE_FLAG_CAPTURED, kRed, true, PH_COUNT},
-    {PH_BOMB_DROPPED, kBlue, false, PH_COUNT},
-    {PH_BOMB_TAKEN, kBlue, false, PH_COUNT},
-    {PH_BOMB_PLANTED, kBlue, false, PH_COUNT},
-    {PH_BOMB_DEFUSED, kRed, true, PH_RED_TEAM_WIN},
-    {PH_BRIEFCASE_TAKEN, kBlue, false, PH_COUNT},
-    {PH_BRIEFCASE_DROPPED, kBlue, false, PH_COUNT},
+    {PH_RED_FLAG_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_RED_FLAG_DROPPED, kTeamBlue, false, PH_COUNT},
+    {PH_RED_FLAG_CAPTURED, kTeamBlue, true, PH_COUNT},
+    {PH_BLUE_FLAG_TAKEN, kTeamRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_DROPPED, kTeamRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_CAPTURED, kTeamRed, true, PH_COUNT},
+    {PH_BOMB_DROPPED, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_PLANTED, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_DEFUSED, kTeamRed, true, PH_RED_TEAM_WIN},
+    {PH_BRIEFCASE_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_BRIEFCASE_DROPPED, kTeamBlue, false, PH_COUNT},
 };
-constexpr ObjectiveEvent kBriefcaseEscaped = {PH_BRIEFCASE_ESCAPED, kBlue, true, PH_BLUE_TEAM_WIN};
+constexpr ObjectiveEvent kBriefcaseEscaped = {PH_BRIEFCASE_ESCAPED, kTeamBlue, true, PH_BLUE_TEAM_WIN};
 
 // Lines about one player: joins, arrivals and departures.
 struct PlayerPhrase {
     PhraseId phrase;
-    int team;         // team to set, 0 for none
+    int team;         // team to set, kTeamUnknown for none
     bool removes;     // the player leaves the table
     const char* word; // for the trace line
     int infobit;      // showconnectinfo bit that lets the report out
 };
 
 constexpr PlayerPhrase kPlayerPhrases[] = {
-    {PH_JOINED_RED, kRed, false, "red", 64},
-    {PH_JOINED_BLUE, kBlue, false, "blue", 64},
-    {PH_JOINED_SPECTATORS, kSpectator, false, "spec", 64},
-    {PH_ENTERED_GAME, 0, false, "enter", 4},
-    {PH_CONNECTING, 0, false, "connect", 1},
-    {PH_DISCONNECTED, 0, true, "disconnect", 2},
-    {PH_TIMED_OUT, 0, true, "timed out", 16},
-    {PH_INACTIVITY, 0, true, "inactive", 32},
-    {PH_KICKED, 0, true, "kicked", 256},
+    {PH_JOINED_RED, kTeamRed, false, "red", 64},
+    {PH_JOINED_BLUE, kTeamBlue, false, "blue", 64},
+    {PH_JOINED_SPECTATORS, kTeamSpectator, false, "spec", 64},
+    {PH_ENTERED_GAME, kTeamUnknown, false, "enter", 4},
+    {PH_CONNECTING, kTeamUnknown, false, "connect", 1},
+    {PH_DISCONNECTED, kTeamUnknown, true, "disconnect", 2},
+    {PH_TIMED_OUT, kTeamUnknown, true, "timed out", 16},
+    {PH_INACTIVITY, kTeamUnknown, true, "inactive", 32},
+    {PH_KICKED, kTeamUnknown, true, "kicked", 256},
 };
 
 const char* channel(const Relay& r)
@@ -264,7 +261,7 @@ bool objective_event(Relay& r, const char* line)
 void team_eliminated(Relay& r, int team)
 {
     quiet_status_query(r);
-    const std::string& name = team == kRed ? r.teams.redteamname : r.teams.blueteamname;
+    const std::string& name = team == kTeamRed ? r.teams.redteamname : r.teams.blueteamname;
     LineBuf line;
     if (!name.empty()) {
         line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
@@ -273,10 +270,10 @@ void team_eliminated(Relay& r, int team)
         line.add(out_phrase(r, PH_ELIMINATED));
     } else {
         line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, team == kRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
+                  out_phrase(r, team == kTeamRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
     }
     if (!has_status_source(r))
-        r.teams.teamscores[team == kRed ? kBlue : kRed] += 1;
+        r.teams.teamscores[team == kTeamRed ? kTeamBlue : kTeamRed] += 1;
     send_play(r, line, true);
     round_end_tail(r);
 }
@@ -369,7 +366,7 @@ bool osp_line(Relay& r, const char* line)
     const struct {
         const Text& name;
         int team;
-    } teams[] = {{r.console.ospredname, kRed}, {r.console.ospbluename, kBlue}};
+    } teams[] = {{r.console.ospredname, kTeamRed}, {r.console.ospbluename, kTeamBlue}};
     for (const auto& t : teams) {
         const std::string expected = *t.name + kOspEliminated;
         if (mentions) {
@@ -393,12 +390,12 @@ bool player_line(Relay& r, const char* line)
             continue;
         const std::string rawname(line, static_cast<std::size_t>(at - line));
         const std::string name = strip_colours(r.settings.osp, rawname.c_str());
-        const int id = named_player_event(r, name.c_str(), name.c_str(), 4, -1);
+        const int id = named_player_event(r, name.c_str(), name.c_str(), kEventRegister, -1);
         trace(r, 11, "%s %s\r\n", rawname.c_str(), p.word);
         // Act on the id only when it is this player's: a full table registers
         // nobody, and the answer must not make another player change team or leave.
         const bool known = id >= 0 && safe_strcmp(player_name(r, id), name.c_str()) == 0;
-        if (known && p.team != 0)
+        if (known && p.team != kTeamUnknown)
             set_player_team(r, id, p.team);
         if (known && p.removes)
             delete_player(r, id);
@@ -520,11 +517,11 @@ int process_console_line(Relay& r, char* line)
         return 0;
     }
     if (find_in(line, in_phrase(r, PH_RED_ELIMINATED))) {
-        team_eliminated(r, kRed);
+        team_eliminated(r, kTeamRed);
         return 0;
     }
     if (find_in(line, in_phrase(r, PH_BLUE_ELIMINATED))) {
-        team_eliminated(r, kBlue);
+        team_eliminated(r, kTeamBlue);
         return 0;
     }
     for (PhraseId id : {PH_RED_SCORE_LIMIT, PH_BLUE_SCORE_LIMIT})

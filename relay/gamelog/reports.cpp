@@ -4,6 +4,7 @@
 
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/teams.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/irc/output.h"
 #include "relay/core/text.h"
@@ -22,11 +23,11 @@ struct GameTypeName {
 };
 
 constexpr GameTypeName kGameTypes[] = {
-    {5, "Infiltration"},
-    {6, "Demolition"},
-    {7, "Capture The Flag"},
-    {8, "Death Match"},
-    {9, "Team Death Match"},
+    {kGameInf, "Infiltration"},
+    {kGameDem, "Demolition"},
+    {kGameCtf, "Capture The Flag"},
+    {kGameDm, "Death Match"},
+    {kGameTdm, "Team Death Match"},
 };
 
 const char* gametype_name(int code)
@@ -131,7 +132,7 @@ void report_scorelimit(Relay& r, const char* target)
 
 void report_gametype(Relay& r, const char* target)
 {
-    if (r.game.gametype == 0)
+    if (r.game.gametype == kGameNone)
         return;
     LineBuf line;
     line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));

@@ -109,17 +109,23 @@ struct Side {
     int id = 0;
     int slot = -1;
     PlayerRecord* rec = nullptr;
-    int team = 0;
+    int team = kTeamUnknown;
     int colour = 0;
     Text copy;                // colour-free name in teammode
     const char* name = nullptr;
 };
 
+// Red or blue: a team that plays for a side.
+bool on_a_side(int team)
+{
+    return team == kTeamRed || team == kTeamBlue;
+}
+
 int display_colour(const Relay& r, int team, int current)
 {
-    if (team == 1)
+    if (team == kTeamRed)
         return r.colours.redteamcolor;
-    if (team == 2)
+    if (team == kTeamBlue)
         return r.colours.blueteamcolor;
     return current;
 }
@@ -160,7 +166,7 @@ void tk_trace(Relay& r, const Side& k, const Side& v, int ktp, int vtp, const ch
 void convert_team(Relay& r, Side& s)
 {
     s.rec->tp = 0;
-    s.rec->team = 3 - s.rec->team;
+    s.rec->team = s.rec->team == kTeamRed ? kTeamBlue : kTeamRed;
     s.team = s.rec->team;
     s.colour = display_colour(r, s.team, s.colour);
 }
@@ -169,7 +175,7 @@ void convert_team(Relay& r, Side& s)
 // tp counts collect that suspicion and move a player over when it repeats.
 void team_kill_suspicion(Relay& r, Side& k, Side& v)
 {
-    if (k.rec && v.rec && (k.team == 1 || k.team == 2) && k.team == v.team && !r.settings.useclantags) {
+    if (k.rec && v.rec && on_a_side(k.team) && k.team == v.team && !r.settings.useclantags) {
         const int ktp = k.rec->tp;
         const int vtp = v.rec->tp;
         tk_trace(r, k, v, ktp, vtp, "");
@@ -199,9 +205,9 @@ void team_kill_suspicion(Relay& r, Side& k, Side& v)
         return;
     }
     // The world has no record (and no team), but its victims' counts are reset too.
-    if (k.rec && (k.team == 1 || k.team == 2) && (v.team == 1 || v.team == 2))
+    if (k.rec && on_a_side(k.team) && on_a_side(v.team))
         k.rec->tp = 0;
-    if (v.rec && (v.team == 1 || v.team == 2))
+    if (v.rec && on_a_side(v.team))
         v.rec->tp = 0;
 }
 
@@ -232,10 +238,10 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     trace(r, 11, "bid %s by team %d killed %s by team %d\r\n", shown(k.name), k.team, shown(v.name), v.team);
 
     // A missing team is guessed from the opponent's (never for the world).
-    if (k.rec && v.rec && (k.team == 0) != (v.team == 0)) {
-        Side& known = k.team != 0 ? k : v;
-        Side& unknown = k.team != 0 ? v : k;
-        const int team = known.team == 1 ? 2 : 1;
+    if (k.rec && v.rec && (k.team == kTeamUnknown) != (v.team == kTeamUnknown)) {
+        Side& known = k.team != kTeamUnknown ? k : v;
+        Side& unknown = k.team != kTeamUnknown ? v : k;
+        const int team = known.team == kTeamRed ? kTeamBlue : kTeamRed;
         set_player_team(r, unknown.id, team);
         unknown.team = team;
         unknown.colour = display_colour(r, team, unknown.colour);
@@ -272,7 +278,7 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     } else {
         if (!w)
             phrase = kShot[lang];
-        else if (kind == 5 && !w->fixedphrase)
+        else if (kind == kKillBlow && !w->fixedphrase)
             phrase = kBludgeoned[lang];
         else
             phrase = (*w->phrase)[lang];
@@ -283,7 +289,7 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
         else if (w->name[0])
             text.add(kWeaponLead[lang]).add(w->name);
 
-        if ((k.team == 1 || k.team == 2) && k.team == v.team) {
+        if (on_a_side(k.team) && k.team == v.team) {
             if (k.rec)
                 k.rec->teamkills += 1;
             if (v.rec)

@@ -8,6 +8,7 @@
 #include "relay/core/lang.h"
 #include "relay/core/relay.h"
 #include "relay/core/text.h"
+#include "relay/players/kill_count.h"
 #include "relay/players/register.h"
 
 namespace {
@@ -54,18 +55,18 @@ struct DeathMessage {
 // Tested in this order; the first phrase found in the line wins. German uses one
 // phrase for stabbing and slicing, so German slicings count as stabbings.
 constexpr DeathMessage kDeathMessages[] = {
-    {log_text(" renamed to ", " hat sich unbenannt in "), 3, kNone, -1, Row::rename},
-    {log_text(" was shot by ", " wurde erschossen von "), 0, kA, 0, Row::kill},
-    {log_text(" was detonated by ", " wurde gesprengt durch "), 0, kB, 105, Row::kill},
-    {log_text(" was pumped full of lead by ", " wurde vollgepumpt von "), 0, kC, 104, Row::kill},
-    {log_text(" was stabbed by ", " wurde erstochen von "), 0, kNone, 1, Row::kill},
-    {log_text(" was sliced by ", " wurde erstochen von "), 0, kNone, 108, Row::kill},
-    {log_text(" was bludgeoned by ", " wurde zerschlagen von "), 5, kD, 107, Row::kill},
-    {log_text(" was sniped by ", " wurde gesniped von "), 0, kE, 103, Row::kill},
-    {log_text(" was in the wrong place.", " war am Falschen Platz."), 1, kNone, 29, Row::alone},
-    {log_text(" blew himself up.", " hat sich selbst gesprengt."), 1, kNone, 106, Row::alone},
-    {log_text(" killed himself.", " t\366tete sich selbst."), 1, kNone, 25, Row::alone},
-    {log_text(" fell to his death.", " str\374zte sich zu Tode.."), 1, kNone, 24, Row::alone},
+    {log_text(" renamed to ", " hat sich unbenannt in "), kEventRename, kNone, -1, Row::rename},
+    {log_text(" was shot by ", " wurde erschossen von "), kKillOrdinary, kA, 0, Row::kill},
+    {log_text(" was detonated by ", " wurde gesprengt durch "), kKillOrdinary, kB, 105, Row::kill},
+    {log_text(" was pumped full of lead by ", " wurde vollgepumpt von "), kKillOrdinary, kC, 104, Row::kill},
+    {log_text(" was stabbed by ", " wurde erstochen von "), kKillOrdinary, kNone, 1, Row::kill},
+    {log_text(" was sliced by ", " wurde erstochen von "), kKillOrdinary, kNone, 108, Row::kill},
+    {log_text(" was bludgeoned by ", " wurde zerschlagen von "), kKillBlow, kD, 107, Row::kill},
+    {log_text(" was sniped by ", " wurde gesniped von "), kKillOrdinary, kE, 103, Row::kill},
+    {log_text(" was in the wrong place.", " war am Falschen Platz."), kKillSelfOrWorld, kNone, 29, Row::alone},
+    {log_text(" blew himself up.", " hat sich selbst gesprengt."), kKillSelfOrWorld, kNone, 106, Row::alone},
+    {log_text(" killed himself.", " t\366tete sich selbst."), kKillSelfOrWorld, kNone, 25, Row::alone},
+    {log_text(" fell to his death.", " str\374zte sich zu Tode.."), kKillSelfOrWorld, kNone, 24, Row::alone},
 };
 
 } // namespace
@@ -102,7 +103,7 @@ int parse_kill_text(Relay& r, const char* line)
     const char* rest = at + std::strlen(row->text[lang]);
     switch (row->row) {
     case Row::rename:
-        named_player_event(r, victim.c_str(), rest, 3, -1);
+        named_player_event(r, victim.c_str(), rest, kEventRename, -1);
         break;
     case Row::alone:
         named_player_event(r, victim.c_str(), victim.c_str(), row->kind, row->weapon);

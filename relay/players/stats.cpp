@@ -52,13 +52,13 @@ void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int f
     line.setf(":%c%s", kColour, r.colours.gamescore.c_str());
     const char* gs = r.colours.gamescore.c_str();
     switch (p.team) {
-    case 1:
+    case kTeamRed:
         line.addf("%c%dR%c%s ", kColour, r.colours.redteamcolor, kColour, gs);
         break;
-    case 2:
+    case kTeamBlue:
         line.addf("%c%dB%c%s ", kColour, r.colours.blueteamcolor, kColour, gs);
         break;
-    case 3:
+    case kTeamSpectator:
         line.addf("%c%dS%c%s ", kColour, r.colours.specteamcolor, kColour, gs);
         break;
     default:
@@ -124,7 +124,7 @@ void show_stats(Relay& r, const char* target)
     line.setf(":%c%sT Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName", kColour, r.colours.gamescorehead.c_str());
     send_privmsg(r, target, line.c_str(), forced);
 
-    for (int team = 0; team <= 3; ++team)
+    for (int team = kTeamUnknown; team <= kTeamSpectator; ++team)
         for (int i = 0; i < r.players.playercount; ++i) {
             const PlayerRecord& p = r.players.slots[i];
             if (p.id != -1 && p.team == team && p.name)
