@@ -190,8 +190,7 @@ void round_end_tail(Relay& r)
 void returned_report(Relay& r, PhraseId id)
 {
     LineBuf line;
-    line.addf(":%c%s%s%c%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour,
-              r.colours.objective.c_str());
+    line.start(r.colours.default_, r.game.clocktext).addf("%c%s ", kColour, r.colours.objective.c_str());
     line.add(out_phrase(r, id));
     send_play(r, line, true);
 }
@@ -219,7 +218,7 @@ bool objective_event(Relay& r, const char* line)
     const int osp = r.settings.osp;
     LineBuf out;
     if (r.settings.teammode) {
-        out.addf(":%c%s%s %c", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour);
+        out.start(r.colours.default_, r.game.clocktext).addf(" %c", kColour);
         const std::string name = strip_colours(osp, rawname.c_str());
         // The one who carries the other team's flag is on the acting team.
         if (team_by_name(r, name.c_str()) != ev->team) {
@@ -230,7 +229,7 @@ bool objective_event(Relay& r, const char* line)
         out.addf("%d%c%c", team_colour(r, ev->team), kReverse, kReverse);
         out.add(name);
     } else {
-        out.addf(":%c%s%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str());
+        out.start(r.colours.default_, r.game.clocktext).add(" ");
         translate_colours(osp, rawname.c_str(), out);
     }
     out.addf("%c%s", kColour, r.colours.objective.c_str());
@@ -239,8 +238,7 @@ bool objective_event(Relay& r, const char* line)
 
     if (ev->winline != PH_COUNT) {
         LineBuf win;
-        win.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                 out_phrase(r, ev->winline));
+        win.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, ev->winline));
         send_play(r, win, true);
     }
     if (ev->scores) {
@@ -264,13 +262,12 @@ void team_eliminated(Relay& r, int team)
     const std::string& name = team == kTeamRed ? r.teams.redteamname : r.teams.blueteamname;
     LineBuf line;
     if (!name.empty()) {
-        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_TEAM));
+        line.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, PH_TEAM));
         translate_colours(r.settings.osp, name.c_str(), line);
         line.add(out_phrase(r, PH_ELIMINATED));
     } else {
-        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, team == kTeamRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
+        line.start(r.colours.mapend, r.game.clocktext)
+            .addf(" %s", out_phrase(r, team == kTeamRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
     }
     if (!has_status_source(r))
         r.teams.teamscores[team == kTeamRed ? kTeamBlue : kTeamRed] += 1;
@@ -282,13 +279,12 @@ void target_destroyed(Relay& r)
 {
     quiet_status_query(r);
     LineBuf line;
-    line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-              out_phrase(r, PH_BLUE_DESTROYED_TARGET));
+    line.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, PH_BLUE_DESTROYED_TARGET));
     if (!has_status_source(r))
         r.teams.bluescore() += 1;
     send_play(r, line, true);
     // This line is English whatever the output language.
-    line.setf(":%c%s%s Blue team win!", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
+    line.start(r.colours.mapend, r.game.clocktext).add(" Blue team win!");
     send_play(r, line, true);
     round_end_tail(r);
 }
@@ -297,7 +293,7 @@ void score_limit(Relay& r, PhraseId id)
 {
     quiet_status_query(r);
     LineBuf line;
-    line.addf(":%c%s%s %s", kColour, r.colours.gameend.c_str(), r.game.clocktext.c_str(), out_phrase(r, id));
+    line.start(r.colours.gameend, r.game.clocktext).addf(" %s", out_phrase(r, id));
     send_play(r, line, true);
     stats_if(r, kStatsGameEnd);
     reset_scores(r);
@@ -316,10 +312,9 @@ void shutdown_line(Relay& r)
     reset_player_stats(r);
 
     LineBuf line;
-    line.addf(":%c%s%s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
-    line.add(kRoundEnded[r.settings.langout]);
+    line.start(r.colours.mapend, r.game.clocktext).add(" ").add(kRoundEnded[r.settings.langout]);
     send_play(r, line, true);
-    line.setf(":%c%s Team scores/Player stats reset...", kColour, r.colours.mapend.c_str());
+    line.start(r.colours.mapend).add(" Team scores/Player stats reset...");
     send_play(r, line, false);
 
     quiet_status_query(r);
@@ -330,7 +325,7 @@ void shutdown_line(Relay& r)
 void osp_timelimit(Relay& r)
 {
     LineBuf line;
-    line.addf(":%c%s%s %s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(), kOspTimelimit);
+    line.start(r.colours.mapend, r.game.clocktext).addf(" %s ", kOspTimelimit);
     send_play(r, line, true);
     report_map(r, channel(r));
     report_score(r, channel(r), 0);
@@ -402,8 +397,7 @@ bool player_line(Relay& r, const char* line)
 
         if (r.settings.showconnectinfo & p.infobit) {
             LineBuf out;
-            out.addf(":%c%s%s %s%s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), name.c_str(),
-                     out_phrase(r, p.phrase));
+            out.start(r.colours.default_, r.game.clocktext).addf(" %s%s", name.c_str(), out_phrase(r, p.phrase));
             send_play(r, out, false);
         }
         return true;
@@ -423,17 +417,17 @@ void map_restart(Relay& r)
     reset_scores(r);
 
     LineBuf line;
-    line.addf(":%c%s SCORES/STATS/TIME RESET...", kColour, r.colours.mapinfo.c_str());
+    line.start(r.colours.mapinfo).add(" SCORES/STATS/TIME RESET...");
     send_privmsg(r, channel(r), line.c_str()); // told whatever showplay says
 
     quiet_status_query(r);
     start_new_map(r);
     if (r.game.map)
-        line.setf(":%c%s%s %s%s %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
+        line.start(r.colours.mapstart, r.game.clocktext)
+            .addf(" %s%s %s", out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
     else
-        line.setf(":%c%s%s %smap %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
+        line.start(r.colours.mapstart, r.game.clocktext)
+            .addf(" %smap %s", out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
     send_play(r, line, false);
     report_gametype(r, channel(r));
     report_scorelimit(r, channel(r));
@@ -454,8 +448,7 @@ void chat_line(Relay& r, const char* line)
     const std::string rawname(line + 2, static_cast<std::size_t>(text - (line + 2)));
     const std::string name = strip_colours(r.settings.osp, rawname.c_str());
     LineBuf out;
-    out.addf(":%c%s%s%c%d %s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour, colour,
-             name.c_str());
+    out.start(r.colours.default_, r.game.clocktext).addf("%c%d %s", kColour, colour, name.c_str());
     translate_colours(r.settings.osp, text, out);
     send_play(r, out, false);
 }

@@ -73,7 +73,7 @@ void report_score(Relay& r, const char* target, int mark)
     LineBuf line;
 
     if (r.game.showscoretext) {
-        line.setf(":%c%s SCORE: %s", kColour, style, r.game.showscoretext->c_str());
+        line.start(style).addf(" SCORE: %s", r.game.showscoretext->c_str());
         if (mark)
             r.game.eventline = 1;
         send_privmsg(r, target, line.c_str());
@@ -86,12 +86,12 @@ void report_score(Relay& r, const char* target, int mark)
     if (r.settings.teammode) {
         std::string redname = strip_colours(r.settings.osp, r.teams.redteamname.c_str());
         std::string bluename = strip_colours(r.settings.osp, r.teams.blueteamname.c_str());
-        line.setf(":%c%s SCORE:%c%d %s %c%s-%c%d %s%c%s:%c%d %d %c%s-%c%d %d", kColour, style,
-                  kColour, c.redteamcolor, redname.c_str(), kColour, style, kColour,
-                  c.blueteamcolor, bluename.c_str(), kColour, style, kColour, c.redteamcolor, red,
-                  kColour, style, kColour, c.blueteamcolor, blue);
+        line.start(style).addf(" SCORE:%c%d %s %c%s-%c%d %s%c%s:%c%d %d %c%s-%c%d %d", kColour,
+                               c.redteamcolor, redname.c_str(), kColour, style, kColour, c.blueteamcolor,
+                               bluename.c_str(), kColour, style, kColour, c.redteamcolor, red, kColour, style,
+                               kColour, c.blueteamcolor, blue);
     } else {
-        line.setf(":%c%s SCORE: ", kColour, style);
+        line.start(style).add(" SCORE: ");
         translate_colours(r.settings.osp, r.teams.redteamname.c_str(), line);
         line.addf(" %c%s- ", kColour, style);
         translate_colours(r.settings.osp, r.teams.blueteamname.c_str(), line);
@@ -106,9 +106,7 @@ void report_map(Relay& r, const char* target)
     if (!r.game.map)
         return;
     LineBuf line;
-    line.setf(":%c%s ", kColour, r.colours.mapinfo.c_str());
-    line.add(phrase(PH_MAP, r.settings.langout));
-    line.add(*r.game.map);
+    line.start(r.colours.mapinfo).add(" ").add(phrase(PH_MAP, r.settings.langout)).add(*r.game.map);
     send_privmsg(r, target, line.c_str());
 }
 
@@ -117,7 +115,7 @@ void report_timelimit(Relay& r, const char* target)
     if (r.game.timelimit == 0.0)
         return;
     LineBuf line;
-    line.setf(":%c%s Timelimit: %2.2f", kColour, r.colours.mapinfo.c_str(), r.game.timelimit);
+    line.start(r.colours.mapinfo).addf(" Timelimit: %2.2f", r.game.timelimit);
     send_privmsg(r, target, line.c_str());
 }
 
@@ -126,7 +124,7 @@ void report_scorelimit(Relay& r, const char* target)
     if (r.game.scorelimit == 0)
         return;
     LineBuf line;
-    line.setf(":%c%s Scorelimit: %d", kColour, r.colours.mapinfo.c_str(), r.game.scorelimit);
+    line.start(r.colours.mapinfo).addf(" Scorelimit: %d", r.game.scorelimit);
     send_privmsg(r, target, line.c_str());
 }
 
@@ -135,7 +133,7 @@ void report_gametype(Relay& r, const char* target)
     if (r.game.gametype == kGameNone)
         return;
     LineBuf line;
-    line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));
+    line.start(r.colours.mapinfo).add(" ").add(phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));
     line.add(gametype_name(r.game.gametype));
     send_privmsg(r, target, line.c_str());
 }
