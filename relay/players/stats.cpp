@@ -78,11 +78,6 @@ void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int f
 
 } // namespace
 
-void reset_weapon_stats(Relay& r)
-{
-    r.kills.weaponkills.clear();
-}
-
 void show_weapon_stats(Relay& r, const char* target)
 {
     send_weapon_stats(r, target, stats_forced(r, target));

@@ -3,9 +3,8 @@
 #include <utility>
 
 #include "relay/core/relay.h"
-#include "relay/core/trace.h"
-#include "relay/players/stats.h"
 #include "relay/core/text.h"
+#include "relay/core/trace.h"
 
 namespace {
 
@@ -185,6 +184,11 @@ void reset_player_stats(Relay& r)
     }
     // The per-map weapon statistics go with the player statistics.
     reset_weapon_stats(r);
+}
+
+void reset_weapon_stats(Relay& r)
+{
+    r.kills.weaponkills.clear();
 }
 
 void swap_player_teams(Relay& r)

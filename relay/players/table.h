@@ -61,7 +61,10 @@ int team_by_name(Relay& r, const char* name);
 
 // Whole table.
 void clear_players(Relay& r);
+// The per-map statistics: every player's counters and the weapon statistics.
 void reset_player_stats(Relay& r);
+// The weapon statistics of the map alone.
+void reset_weapon_stats(Relay& r);
 void swap_player_teams(Relay& r);
 void sort_players(Relay& r);
 int team_colour(const Relay& r, int team);
