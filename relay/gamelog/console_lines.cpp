@@ -13,6 +13,7 @@
 #include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
 #include "relay/core/teams.h"
 #include "relay/core/trace.h"
 #include "relay/gamelog/phrases.h"
@@ -141,10 +142,8 @@ void send_play(Relay& r, const LineBuf& line, bool event)
 {
     if (!r.settings.showplay)
         return;
-    if (event)
-        r.game.eventline = 1;
+    const ScopedFlag marked(r.game.eventline, event);
     send_privmsg(r, channel(r), line.c_str());
-    r.game.eventline = 0;
 }
 
 void stats_if(Relay& r, int bit)

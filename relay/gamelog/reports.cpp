@@ -4,6 +4,7 @@
 
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
 #include "relay/core/teams.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/irc/output.h"
@@ -74,11 +75,9 @@ void report_score(Relay& r, const char* target, int mark)
 
     if (r.game.showscoretext) {
         line.start(style).addf(" SCORE: %s", r.game.showscoretext->c_str());
-        if (mark)
-            r.game.eventline = 1;
+        // Only this line carries the mark, never the team score line below.
+        const ScopedFlag marked(r.game.eventline, mark != 0);
         send_privmsg(r, target, line.c_str());
-        r.game.eventline = 0;
-        mark = 0;
     }
 
     int red = r.teams.redscore();
