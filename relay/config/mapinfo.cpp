@@ -3,7 +3,9 @@
 #include <string>
 #include <string_view>
 
+#include "relay/core/lang.h"
 #include "relay/core/relay.h"
+#include "relay/core/teams.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/players/table.h"
 #include "relay/core/text.h"
@@ -142,16 +144,14 @@ const char* objective_text(Relay& r, int client, int flag)
     if (!r.game.map)
         return nullptr;
     int gametype = r.game.gametype;
-    if (gametype != 0 && gametype != 5 && gametype != 6)
+    if (gametype != kGameNone && gametype != kGameInf && gametype != kGameDem)
         return nullptr;
 
     int team = team_of(r, client);
     trace(r, 11, "%d %d\r\n", team, flag);
     bool own = team == flag + 1;
     bool redflag = flag == 0;
-    int lang = r.settings.langout;
-    if (lang < 0 || lang > 2)
-        lang = 0;
+    const int lang = lang_index(r.settings.langout);
 
     const MapInfo* m = find_map(r);
     if (!m)

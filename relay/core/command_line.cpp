@@ -5,6 +5,7 @@
 #include <cstring>
 #include <string>
 
+#include "relay/core/lang.h"
 #include "relay/core/relay.h"
 #include "relay/core/text.h"
 
@@ -161,12 +162,13 @@ void parse_command_line(Relay& r, int argc, char** argv)
         case 'j': s.channelkey = std::string(value); break;
         case 'k': {
             int v = leading_int(value);
-            s.langout = (v < 0 || v > 2) ? 0 : v;
+            s.langout = lang_index(v);
             break;
         }
         case 'l': {
             int v = leading_int(value);
-            s.langin = (v < 0 || v > 1) ? 0 : v;
+            // Logs come in English or German only.
+            s.langin = v == kLangGerman ? kLangGerman : kLangEnglish;
             break;
         }
         case 'm': s.messages = 0; break;

@@ -5,6 +5,7 @@
 #include <string>
 
 #include "relay/core/settings.h"
+#include "relay/core/teams.h"
 
 struct GameState {
     Text map;                  // current map name, unset when unknown
@@ -13,7 +14,7 @@ struct GameState {
     std::string clocktext;     // the map clock text last built by make_time
     double timelimit = 0.0;    // minutes
     int scorelimit = 0;
-    int gametype = 0;          // 0 none, 5 inf, 6 dem, 7 ctf, 8 dm, 9 tdm
+    int gametype = kGameNone;
     long long lastactivity = 0; // last kill or flag event (server mode)
     int eventline = 0;         // an event report is being sent: never skipped
     int fragcount = 0;         // kill events since the last statistics report

@@ -19,3 +19,9 @@ struct LangText {
     const char* text[3];
     constexpr const char* operator[](int lang) const { return text[lang_index(lang)]; }
 };
+
+// A text searched for in the log, which is English or German.
+constexpr LangText log_text(const char* english, const char* german)
+{
+    return {{english, german, english}};
+}

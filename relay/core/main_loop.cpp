@@ -32,18 +32,17 @@ void send_status_block(Relay& r)
     LineBuf line;
 
     if (!r.settings.silent) {
-        line.setf(":%c%s %s", kColour, kBannerColour, kBanner);
+        line.start(kBannerColour).addf(" %s", kBanner);
         send_privmsg(r, channel, line.c_str(), 1);
-        line.setf(":%c%s ", kColour, c.botinfo.c_str());
-        line.add(log_state_text(r));
+        line.start(c.botinfo).add(" ").add(log_state_text(r));
         send_privmsg(r, channel, line.c_str(), 1);
     }
 
     if (r.settings.teammode) {
         std::string red = strip_colours(r.settings.osp, r.teams.redteamname.c_str());
         std::string blue = strip_colours(r.settings.osp, r.teams.blueteamname.c_str());
-        line.setf(":%c%s Team mode on:%c%d %s RED%c0%c%d %s BLUE", kColour, c.botinfo.c_str(), kColour, c.redteamcolor,
-                  red.c_str(), kColour, kColour, c.blueteamcolor, blue.c_str());
+        line.start(c.botinfo).addf(" Team mode on:%c%d %s RED%c0%c%d %s BLUE", kColour, c.redteamcolor, red.c_str(),
+                                   kColour, kColour, c.blueteamcolor, blue.c_str());
         send_privmsg(r, channel, line.c_str(), 0);
     }
 
@@ -58,9 +57,9 @@ void send_status_block(Relay& r)
     }
 
     if (r.irc.queryopen) {
-        line.setf(":%c%s Server stats:", kColour, c.gamescorehead.c_str());
+        line.start(c.gamescorehead).add(" Server stats:");
         send_privmsg(r, channel, line.c_str(), 0);
-        line.setf(":%c%s ", kColour, c.default_.c_str());
+        line.start(c.default_).add(" ");
         if (r.query.sv_hostname)
             line.add(*r.query.sv_hostname);
         line.addf("%c%c%s [%s:%s]", kPlain, kColour, c.default_.c_str(), cstr(r.settings.serverhost) ? cstr(r.settings.serverhost) : "",

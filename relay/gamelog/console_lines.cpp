@@ -10,8 +10,11 @@
 
 #include "relay/commands/console_commands.h"
 #include "relay/config/mapinfo.h"
+#include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
+#include "relay/core/teams.h"
 #include "relay/core/trace.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/gamelog/reports.h"
@@ -43,11 +46,10 @@ constexpr int kStatsRoundEnd = 1;
 constexpr int kStatsGameEnd = 2;
 constexpr int kStatsShutdown = 8;
 
-constexpr int kRed = 1;
-constexpr int kBlue = 2;
-constexpr int kSpectator = 3;
-
 // Console echoes of commands typed at the game console (compared ignoring case).
+// The round end after a server shutdown (no phrase of the log stands for it).
+constexpr LangText kRoundEnded = {{"Round Ended...", "Runde beendet..", "Ronde beeindigd..."}};
+
 constexpr const char* kMapRestartEchoes[] = {"]/rcon map_restart", "]rcon map_restart", "]\\rcon map_restart"};
 constexpr const char* kLbotEchoes[] = {"]/lbot ", "]\\lbot ", "]lbot "};
 
@@ -61,40 +63,40 @@ struct ObjectiveEvent {
 };
 
 constexpr ObjectiveEvent kObjectiveEvents[] = {
-    {PH_RED_FLAG_TAKEN, kBlue, false, PH_COUNT},
-    {PH_RED_FLAG_DROPPED, kBlue, false, PH_COUNT},
-    {PH_RED_FLAG_CAPTURED, kBlue, true, PH_COUNT},
-    {PH_BLUE_FLAG_TAKEN, kRed, false, PH_COUNT},
-    {PH_BLUE_FLAG_DROPPED, kRed, false, PH_COUNT},
-    {PH_BLUE_FLAG_CAPTURED, kRed, true, PH_COUNT},
-    {PH_BOMB_DROPPED, kBlue, false, PH_COUNT},
-    {PH_BOMB_TAKEN, kBlue, false, PH_COUNT},
-    {PH_BOMB_PLANTED, kBlue, false, PH_COUNT},
-    {PH_BOMB_DEFUSED, kRed, true, PH_RED_TEAM_WIN},
-    {PH_BRIEFCASE_TAKEN, kBlue, false, PH_COUNT},
-    {PH_BRIEFCASE_DROPPED, kBlue, false, PH_COUNT},
+    {PH_RED_FLAG_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_RED_FLAG_DROPPED, kTeamBlue, false, PH_COUNT},
+    {PH_RED_FLAG_CAPTURED, kTeamBlue, true, PH_COUNT},
+    {PH_BLUE_FLAG_TAKEN, kTeamRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_DROPPED, kTeamRed, false, PH_COUNT},
+    {PH_BLUE_FLAG_CAPTURED, kTeamRed, true, PH_COUNT},
+    {PH_BOMB_DROPPED, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_PLANTED, kTeamBlue, false, PH_COUNT},
+    {PH_BOMB_DEFUSED, kTeamRed, true, PH_RED_TEAM_WIN},
+    {PH_BRIEFCASE_TAKEN, kTeamBlue, false, PH_COUNT},
+    {PH_BRIEFCASE_DROPPED, kTeamBlue, false, PH_COUNT},
 };
-constexpr ObjectiveEvent kBriefcaseEscaped = {PH_BRIEFCASE_ESCAPED, kBlue, true, PH_BLUE_TEAM_WIN};
+constexpr ObjectiveEvent kBriefcaseEscaped = {PH_BRIEFCASE_ESCAPED, kTeamBlue, true, PH_BLUE_TEAM_WIN};
 
 // Lines about one player: joins, arrivals and departures.
 struct PlayerPhrase {
     PhraseId phrase;
-    int team;         // team to set, 0 for none
+    int team;         // team to set, kTeamUnknown for none
     bool removes;     // the player leaves the table
     const char* word; // for the trace line
     int infobit;      // showconnectinfo bit that lets the report out
 };
 
 constexpr PlayerPhrase kPlayerPhrases[] = {
-    {PH_JOINED_RED, kRed, false, "red", 64},
-    {PH_JOINED_BLUE, kBlue, false, "blue", 64},
-    {PH_JOINED_SPECTATORS, kSpectator, false, "spec", 64},
-    {PH_ENTERED_GAME, 0, false, "enter", 4},
-    {PH_CONNECTING, 0, false, "connect", 1},
-    {PH_DISCONNECTED, 0, true, "disconnect", 2},
-    {PH_TIMED_OUT, 0, true, "timed out", 16},
-    {PH_INACTIVITY, 0, true, "inactive", 32},
-    {PH_KICKED, 0, true, "kicked", 256},
+    {PH_JOINED_RED, kTeamRed, false, "red", 64},
+    {PH_JOINED_BLUE, kTeamBlue, false, "blue", 64},
+    {PH_JOINED_SPECTATORS, kTeamSpectator, false, "spec", 64},
+    {PH_ENTERED_GAME, kTeamUnknown, false, "enter", 4},
+    {PH_CONNECTING, kTeamUnknown, false, "connect", 1},
+    {PH_DISCONNECTED, kTeamUnknown, true, "disconnect", 2},
+    {PH_TIMED_OUT, kTeamUnknown, true, "timed out", 16},
+    {PH_INACTIVITY, kTeamUnknown, true, "inactive", 32},
+    {PH_KICKED, kTeamUnknown, true, "kicked", 256},
 };
 
 const char* channel(const Relay& r)
@@ -140,10 +142,8 @@ void send_play(Relay& r, const LineBuf& line, bool event)
 {
     if (!r.settings.showplay)
         return;
-    if (event)
-        r.game.eventline = 1;
+    const ScopedFlag marked(r.game.eventline, event);
     send_privmsg(r, channel(r), line.c_str());
-    r.game.eventline = 0;
 }
 
 void stats_if(Relay& r, int bit)
@@ -189,8 +189,7 @@ void round_end_tail(Relay& r)
 void returned_report(Relay& r, PhraseId id)
 {
     LineBuf line;
-    line.addf(":%c%s%s%c%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour,
-              r.colours.objective.c_str());
+    line.start(r.colours.default_, r.game.clocktext).addf("%c%s ", kColour, r.colours.objective.c_str());
     line.add(out_phrase(r, id));
     send_play(r, line, true);
 }
@@ -218,7 +217,7 @@ bool objective_event(Relay& r, const char* line)
     const int osp = r.settings.osp;
     LineBuf out;
     if (r.settings.teammode) {
-        out.addf(":%c%s%s %c", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour);
+        out.start(r.colours.default_, r.game.clocktext).addf(" %c", kColour);
         const std::string name = strip_colours(osp, rawname.c_str());
         // The one who carries the other team's flag is on the acting team.
         if (team_by_name(r, name.c_str()) != ev->team) {
@@ -229,7 +228,7 @@ bool objective_event(Relay& r, const char* line)
         out.addf("%d%c%c", team_colour(r, ev->team), kReverse, kReverse);
         out.add(name);
     } else {
-        out.addf(":%c%s%s ", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str());
+        out.start(r.colours.default_, r.game.clocktext).add(" ");
         translate_colours(osp, rawname.c_str(), out);
     }
     out.addf("%c%s", kColour, r.colours.objective.c_str());
@@ -238,8 +237,7 @@ bool objective_event(Relay& r, const char* line)
 
     if (ev->winline != PH_COUNT) {
         LineBuf win;
-        win.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                 out_phrase(r, ev->winline));
+        win.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, ev->winline));
         send_play(r, win, true);
     }
     if (ev->scores) {
@@ -260,19 +258,18 @@ bool objective_event(Relay& r, const char* line)
 void team_eliminated(Relay& r, int team)
 {
     quiet_status_query(r);
-    const std::string& name = team == kRed ? r.teams.redteamname : r.teams.blueteamname;
+    const std::string& name = team == kTeamRed ? r.teams.redteamname : r.teams.blueteamname;
     LineBuf line;
     if (!name.empty()) {
-        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_TEAM));
+        line.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, PH_TEAM));
         translate_colours(r.settings.osp, name.c_str(), line);
         line.add(out_phrase(r, PH_ELIMINATED));
     } else {
-        line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, team == kRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
+        line.start(r.colours.mapend, r.game.clocktext)
+            .addf(" %s", out_phrase(r, team == kTeamRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
     }
     if (!has_status_source(r))
-        r.teams.teamscores[team == kRed ? kBlue : kRed] += 1;
+        r.teams.teamscores[team == kTeamRed ? kTeamBlue : kTeamRed] += 1;
     send_play(r, line, true);
     round_end_tail(r);
 }
@@ -281,13 +278,12 @@ void target_destroyed(Relay& r)
 {
     quiet_status_query(r);
     LineBuf line;
-    line.addf(":%c%s%s %s", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(),
-              out_phrase(r, PH_BLUE_DESTROYED_TARGET));
+    line.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, PH_BLUE_DESTROYED_TARGET));
     if (!has_status_source(r))
         r.teams.bluescore() += 1;
     send_play(r, line, true);
     // This line is English whatever the output language.
-    line.setf(":%c%s%s Blue team win!", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
+    line.start(r.colours.mapend, r.game.clocktext).add(" Blue team win!");
     send_play(r, line, true);
     round_end_tail(r);
 }
@@ -296,7 +292,7 @@ void score_limit(Relay& r, PhraseId id)
 {
     quiet_status_query(r);
     LineBuf line;
-    line.addf(":%c%s%s %s", kColour, r.colours.gameend.c_str(), r.game.clocktext.c_str(), out_phrase(r, id));
+    line.start(r.colours.gameend, r.game.clocktext).addf(" %s", out_phrase(r, id));
     send_play(r, line, true);
     stats_if(r, kStatsGameEnd);
     reset_scores(r);
@@ -315,12 +311,9 @@ void shutdown_line(Relay& r)
     reset_player_stats(r);
 
     LineBuf line;
-    line.addf(":%c%s%s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str());
-    line.add(r.settings.langout == 0   ? "Round Ended..."
-             : r.settings.langout == 1 ? "Runde beendet.."
-                                       : "Ronde beeindigd...");
+    line.start(r.colours.mapend, r.game.clocktext).add(" ").add(kRoundEnded[r.settings.langout]);
     send_play(r, line, true);
-    line.setf(":%c%s Team scores/Player stats reset...", kColour, r.colours.mapend.c_str());
+    line.start(r.colours.mapend).add(" Team scores/Player stats reset...");
     send_play(r, line, false);
 
     quiet_status_query(r);
@@ -331,7 +324,7 @@ void shutdown_line(Relay& r)
 void osp_timelimit(Relay& r)
 {
     LineBuf line;
-    line.addf(":%c%s%s %s ", kColour, r.colours.mapend.c_str(), r.game.clocktext.c_str(), kOspTimelimit);
+    line.start(r.colours.mapend, r.game.clocktext).addf(" %s ", kOspTimelimit);
     send_play(r, line, true);
     report_map(r, channel(r));
     report_score(r, channel(r), 0);
@@ -367,7 +360,7 @@ bool osp_line(Relay& r, const char* line)
     const struct {
         const Text& name;
         int team;
-    } teams[] = {{r.console.ospredname, kRed}, {r.console.ospbluename, kBlue}};
+    } teams[] = {{r.console.ospredname, kTeamRed}, {r.console.ospbluename, kTeamBlue}};
     for (const auto& t : teams) {
         const std::string expected = *t.name + kOspEliminated;
         if (mentions) {
@@ -391,20 +384,19 @@ bool player_line(Relay& r, const char* line)
             continue;
         const std::string rawname(line, static_cast<std::size_t>(at - line));
         const std::string name = strip_colours(r.settings.osp, rawname.c_str());
-        const int id = named_player_event(r, name.c_str(), name.c_str(), 4, -1);
+        const int id = named_player_event(r, name.c_str(), name.c_str(), kEventRegister, -1);
         trace(r, 11, "%s %s\r\n", rawname.c_str(), p.word);
         // Act on the id only when it is this player's: a full table registers
         // nobody, and the answer must not make another player change team or leave.
         const bool known = id >= 0 && safe_strcmp(player_name(r, id), name.c_str()) == 0;
-        if (known && p.team != 0)
+        if (known && p.team != kTeamUnknown)
             set_player_team(r, id, p.team);
         if (known && p.removes)
             delete_player(r, id);
 
         if (r.settings.showconnectinfo & p.infobit) {
             LineBuf out;
-            out.addf(":%c%s%s %s%s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), name.c_str(),
-                     out_phrase(r, p.phrase));
+            out.start(r.colours.default_, r.game.clocktext).addf(" %s%s", name.c_str(), out_phrase(r, p.phrase));
             send_play(r, out, false);
         }
         return true;
@@ -424,17 +416,17 @@ void map_restart(Relay& r)
     reset_scores(r);
 
     LineBuf line;
-    line.addf(":%c%s SCORES/STATS/TIME RESET...", kColour, r.colours.mapinfo.c_str());
+    line.start(r.colours.mapinfo).add(" SCORES/STATS/TIME RESET...");
     send_privmsg(r, channel(r), line.c_str()); // told whatever showplay says
 
     quiet_status_query(r);
     start_new_map(r);
     if (r.game.map)
-        line.setf(":%c%s%s %s%s %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
+        line.start(r.colours.mapstart, r.game.clocktext)
+            .addf(" %s%s %s", out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
     else
-        line.setf(":%c%s%s %smap %s", kColour, r.colours.mapstart.c_str(), r.game.clocktext.c_str(),
-                  out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
+        line.start(r.colours.mapstart, r.game.clocktext)
+            .addf(" %smap %s", out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
     send_play(r, line, false);
     report_gametype(r, channel(r));
     report_scorelimit(r, channel(r));
@@ -455,8 +447,7 @@ void chat_line(Relay& r, const char* line)
     const std::string rawname(line + 2, static_cast<std::size_t>(text - (line + 2)));
     const std::string name = strip_colours(r.settings.osp, rawname.c_str());
     LineBuf out;
-    out.addf(":%c%s%s%c%d %s", kColour, r.colours.default_.c_str(), r.game.clocktext.c_str(), kColour, colour,
-             name.c_str());
+    out.start(r.colours.default_, r.game.clocktext).addf("%c%d %s", kColour, colour, name.c_str());
     translate_colours(r.settings.osp, text, out);
     send_play(r, out, false);
 }
@@ -518,11 +509,11 @@ int process_console_line(Relay& r, char* line)
         return 0;
     }
     if (find_in(line, in_phrase(r, PH_RED_ELIMINATED))) {
-        team_eliminated(r, kRed);
+        team_eliminated(r, kTeamRed);
         return 0;
     }
     if (find_in(line, in_phrase(r, PH_BLUE_ELIMINATED))) {
-        team_eliminated(r, kBlue);
+        team_eliminated(r, kTeamBlue);
         return 0;
     }
     for (PhraseId id : {PH_RED_SCORE_LIMIT, PH_BLUE_SCORE_LIMIT})

@@ -2,22 +2,23 @@
 
 #include <cstring>
 
+#include "relay/core/lang.h"
 #include "relay/core/relay.h"
 #include "relay/gamelog/console_lines.h"
 #include "relay/gamelog/server_lines.h"
 
 namespace {
 
-constexpr const char* kLogOpenText[3] = {
+constexpr LangText kLogOpenText = {{
     "Logfile present and open... Waiting for data... ",
     "Log Datei offen.. Warte auf Daten.. ",
     "Logfile aanwezig... Wacht op data... ",
-};
-constexpr const char* kLogClosedText[3] = {
+}};
+constexpr LangText kLogClosedText = {{
     "Logfile unavailable... ",
     "Log Datei nicht vorhanden.. ",
     "Logfile ontbreekt... ",
-};
+}};
 
 void empty_buffer(LogFollower& lf)
 {
@@ -181,8 +182,5 @@ int take_log_lines(Relay& r)
 
 const char* log_state_text(const Relay& r)
 {
-    int lang = r.settings.langout;
-    if (lang < 0 || lang > 2)
-        lang = 0;
-    return r.log.logopen ? kLogOpenText[lang] : kLogClosedText[lang];
+    return (r.log.logopen ? kLogOpenText : kLogClosedText)[r.settings.langout];
 }

@@ -1,13 +1,11 @@
 #include "relay/gamelog/phrases.h"
 
+#include "relay/core/lang.h"
+
 namespace {
 
-struct Phrase {
-    const char* text[3];
-};
-
 // One row per phrase: English, German, Dutch.
-constexpr Phrase kPhrases[PH_COUNT] = {
+constexpr LangText kPhrases[PH_COUNT] = {
     /* PH_RED_FLAG_RETURNED */ {{"The Red Flag has returned!", "Die Rote Flagge ist zur\374ck!", "De rode vlag is terug op zijn plaats!"}},
     /* PH_RED_FLAG_TAKEN */ {{" has taken the Red Flag!", " hat die Rote Flagge geklaut!", " heeft de rode vlag gepakt!"}},
     /* PH_RED_FLAG_DROPPED */ {{" has dropped the Red Flag!", " hat die Rote Flagge fallen lassen!", " heeft de rode vlag laten vallen!"}},
@@ -62,7 +60,5 @@ const char* phrase(PhraseId id, int lang)
 {
     if (id < 0 || id >= PH_COUNT)
         return "";
-    if (lang < 0 || lang > 2)
-        lang = 0;
-    return kPhrases[id].text[lang];
+    return kPhrases[id][lang];
 }

@@ -4,17 +4,13 @@
 
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
+#include "relay/core/teams.h"
 #include "relay/gamelog/phrases.h"
 #include "relay/irc/output.h"
 #include "relay/core/text.h"
 
 namespace {
-
-int out_lang(const Relay& r)
-{
-    int lang = r.settings.langout;
-    return lang >= 0 && lang <= 2 ? lang : 0;
-}
 
 // "[mm:ss]"; minutes run on past 60.
 void clock_text(LineBuf& out, long long seconds)
@@ -28,11 +24,11 @@ struct GameTypeName {
 };
 
 constexpr GameTypeName kGameTypes[] = {
-    {5, "Infiltration"},
-    {6, "Demolition"},
-    {7, "Capture The Flag"},
-    {8, "Death Match"},
-    {9, "Team Death Match"},
+    {kGameInf, "Infiltration"},
+    {kGameDem, "Demolition"},
+    {kGameCtf, "Capture The Flag"},
+    {kGameDm, "Death Match"},
+    {kGameTdm, "Team Death Match"},
 };
 
 const char* gametype_name(int code)
@@ -78,12 +74,10 @@ void report_score(Relay& r, const char* target, int mark)
     LineBuf line;
 
     if (r.game.showscoretext) {
-        line.setf(":%c%s SCORE: %s", kColour, style, r.game.showscoretext->c_str());
-        if (mark)
-            r.game.eventline = 1;
+        line.start(style).addf(" SCORE: %s", r.game.showscoretext->c_str());
+        // Only this line carries the mark, never the team score line below.
+        const ScopedFlag marked(r.game.eventline, mark != 0);
         send_privmsg(r, target, line.c_str());
-        r.game.eventline = 0;
-        mark = 0;
     }
 
     int red = r.teams.redscore();
@@ -91,12 +85,12 @@ void report_score(Relay& r, const char* target, int mark)
     if (r.settings.teammode) {
         std::string redname = strip_colours(r.settings.osp, r.teams.redteamname.c_str());
         std::string bluename = strip_colours(r.settings.osp, r.teams.blueteamname.c_str());
-        line.setf(":%c%s SCORE:%c%d %s %c%s-%c%d %s%c%s:%c%d %d %c%s-%c%d %d", kColour, style,
-                  kColour, c.redteamcolor, redname.c_str(), kColour, style, kColour,
-                  c.blueteamcolor, bluename.c_str(), kColour, style, kColour, c.redteamcolor, red,
-                  kColour, style, kColour, c.blueteamcolor, blue);
+        line.start(style).addf(" SCORE:%c%d %s %c%s-%c%d %s%c%s:%c%d %d %c%s-%c%d %d", kColour,
+                               c.redteamcolor, redname.c_str(), kColour, style, kColour, c.blueteamcolor,
+                               bluename.c_str(), kColour, style, kColour, c.redteamcolor, red, kColour, style,
+                               kColour, c.blueteamcolor, blue);
     } else {
-        line.setf(":%c%s SCORE: ", kColour, style);
+        line.start(style).add(" SCORE: ");
         translate_colours(r.settings.osp, r.teams.redteamname.c_str(), line);
         line.addf(" %c%s- ", kColour, style);
         translate_colours(r.settings.osp, r.teams.blueteamname.c_str(), line);
@@ -111,9 +105,7 @@ void report_map(Relay& r, const char* target)
     if (!r.game.map)
         return;
     LineBuf line;
-    line.setf(":%c%s ", kColour, r.colours.mapinfo.c_str());
-    line.add(phrase(PH_MAP, out_lang(r)));
-    line.add(*r.game.map);
+    line.start(r.colours.mapinfo).add(" ").add(phrase(PH_MAP, r.settings.langout)).add(*r.game.map);
     send_privmsg(r, target, line.c_str());
 }
 
@@ -122,7 +114,7 @@ void report_timelimit(Relay& r, const char* target)
     if (r.game.timelimit == 0.0)
         return;
     LineBuf line;
-    line.setf(":%c%s Timelimit: %2.2f", kColour, r.colours.mapinfo.c_str(), r.game.timelimit);
+    line.start(r.colours.mapinfo).addf(" Timelimit: %2.2f", r.game.timelimit);
     send_privmsg(r, target, line.c_str());
 }
 
@@ -131,16 +123,16 @@ void report_scorelimit(Relay& r, const char* target)
     if (r.game.scorelimit == 0)
         return;
     LineBuf line;
-    line.setf(":%c%s Scorelimit: %d", kColour, r.colours.mapinfo.c_str(), r.game.scorelimit);
+    line.start(r.colours.mapinfo).addf(" Scorelimit: %d", r.game.scorelimit);
     send_privmsg(r, target, line.c_str());
 }
 
 void report_gametype(Relay& r, const char* target)
 {
-    if (r.game.gametype == 0)
+    if (r.game.gametype == kGameNone)
         return;
     LineBuf line;
-    line.setf(":%c%s %s", kColour, r.colours.mapinfo.c_str(), phrase(PH_CURRENT_GAME_TYPE, out_lang(r)));
+    line.start(r.colours.mapinfo).add(" ").add(phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));
     line.add(gametype_name(r.game.gametype));
     send_privmsg(r, target, line.c_str());
 }

@@ -529,7 +529,7 @@ void irc_login(Relay& r)
     send_join(r, s.channel, s.channelkey);
     login_read(r, true);
     LineBuf banner;
-    banner.setf(":%c%s %s", kColour, kBannerColour, kBanner);
+    banner.start(kBannerColour).addf(" %s", kBanner);
     write_buf(r, "PRIVMSG", cstr(s.channel), banner.c_str(), nullptr, nullptr, nullptr, 1);
     login_read(r, true);
 }

@@ -1,34 +1,34 @@
 // Kill and team-kill bookkeeping: every kill the relay learns of ends here.
 #include "relay/players/kill_count.h"
 
+#include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
 #include "relay/core/relay.h"
+#include "relay/core/text.h"
 #include "relay/players/kill_line.h"
 #include "relay/players/table.h"
-#include "relay/core/text.h"
 
 namespace {
 
-// Output phrases by langout: English, German, Dutch.
-using Phrase3 = const char* const[3];
-constexpr Phrase3 kShot = {" was shot by ", " wurde erschossen von ", " werd neergeschoten door "};
-constexpr Phrase3 kDetonated = {" was detonated by ", " wurde gesprengt durch ", " werd opgeblazen door "};
-constexpr Phrase3 kPumped = {" was pumped full of lead by ", " wurde vollgepumpt von ",
-                             " werd volgepompt met lood door "};
-constexpr Phrase3 kSniped = {" was sniped by ", " wurde gesniped von ",
-                             " werd gedood door het scherpschutters geweer van "};
-constexpr Phrase3 kBludgeoned = {" was bludgeoned by ", " wurde zerschlagen von ", " werd doodgeknuppeld door "};
-constexpr Phrase3 kStabbed = {" was stabbed by ", " wurde erstochen von ", " werd neergestoken door "};
-constexpr Phrase3 kKilledHimself = {" killed himself.", " t\366tete sich selbst.", " pleegde zelfmoord."};
-constexpr Phrase3 kFell = {" fell to his death.", " st\374rzte sich zu Tode..", " viel te pletter."};
-constexpr Phrase3 kWrongPlace = {" was in the wrong place.", " war am Falschen Platz.",
-                                 " was op de verkeerde plaats."};
-constexpr Phrase3 kBlewUp = {" blew himself up.", " hat sich selbst gesprengt.", " blies zichzelf op."};
-constexpr Phrase3 kUnsupported = {" UNKNOWN ?? UNSUPPORTED BY BOT", " UNBEKANNT ?? NICHT BENUTZT BEIM BOT",
-                                  " ONBEKEND ?? NIET GEBRUIKT DOOR BOT"};
+// Output phrases, by langout.
+constexpr LangText kShot = {{" was shot by ", " wurde erschossen von ", " werd neergeschoten door "}};
+constexpr LangText kDetonated = {{" was detonated by ", " wurde gesprengt durch ", " werd opgeblazen door "}};
+constexpr LangText kPumped = {{" was pumped full of lead by ", " wurde vollgepumpt von ",
+                               " werd volgepompt met lood door "}};
+constexpr LangText kSniped = {{" was sniped by ", " wurde gesniped von ",
+                               " werd gedood door het scherpschutters geweer van "}};
+constexpr LangText kBludgeoned = {{" was bludgeoned by ", " wurde zerschlagen von ", " werd doodgeknuppeld door "}};
+constexpr LangText kStabbed = {{" was stabbed by ", " wurde erstochen von ", " werd neergestoken door "}};
+constexpr LangText kKilledHimself = {{" killed himself.", " t\366tete sich selbst.", " pleegde zelfmoord."}};
+constexpr LangText kFell = {{" fell to his death.", " st\374rzte sich zu Tode..", " viel te pletter."}};
+constexpr LangText kWrongPlace = {{" was in the wrong place.", " war am Falschen Platz.",
+                                   " was op de verkeerde plaats."}};
+constexpr LangText kBlewUp = {{" blew himself up.", " hat sich selbst gesprengt.", " blies zichzelf op."}};
+constexpr LangText kUnsupported = {{" UNKNOWN ?? UNSUPPORTED BY BOT", " UNBEKANNT ?? NICHT BENUTZT BEIM BOT",
+                                    " ONBEKEND ?? NIET GEBRUIKT DOOR BOT"}};
 
-// What a weapon name follows in the kill line, by langout.
-constexpr const char* kWeaponLead[3] = {"'s ", " - ", "'s "};
+// What a weapon name follows in the kill line.
+constexpr LangText kWeaponLead = {{"'s ", " - ", "'s "}};
 
 enum class Suicide {
     never,
@@ -40,50 +40,52 @@ enum class Suicide {
 struct WeaponRow {
     int weapon;
     Suicide suicide;
-    const char* const* suicidetext;
-    const char* const* phrase; // with kind 5 the bludgeoned phrase, unless fixed
-    bool fixedphrase;          // the phrase holds for every kind
-    const char* name;          // empty: a present but empty weapon text
-    const char* const* statsname; // weapon statistics name where there is no weapon name
+    const LangText* suicidetext;
+    const LangText* phrase; // with a blow the bludgeoned phrase, unless fixed
+    bool fixedphrase;       // the phrase holds for every kind
+    const char* name;       // empty: a present but empty weapon text
+    const LangText* statsname; // weapon statistics name where there is no weapon name
 };
 
 // Names for the weapon statistics of deaths known without a weapon name.
-constexpr Phrase3 kStatsUnknown = {"unknown weapon", "unbekannte Waffe", "onbekend wapen"};
-constexpr Phrase3 kStatsKnife = {"knife", "Messer", "mes"};
-constexpr Phrase3 kStatsSniper = {"sniper rifle", "Scharfsch\374tzengewehr", "scherpschuttersgeweer"};
-constexpr Phrase3 kStatsShotgun = {"shotgun", "Schrotflinte", "jachtgeweer"};
-constexpr Phrase3 kStatsExplosive = {"explosive", "Sprengstoff", "explosief"};
-constexpr Phrase3 kStatsBlow = {"blow", "Schlag", "slag"};
-constexpr Phrase3 kStatsBlade = {"blade", "Klinge", "lemmet"};
+constexpr LangText kStatsUnknown = {{"unknown weapon", "unbekannte Waffe", "onbekend wapen"}};
+constexpr LangText kStatsKnife = {{"knife", "Messer", "mes"}};
+constexpr LangText kStatsSniper = {{"sniper rifle", "Scharfsch\374tzengewehr", "scherpschuttersgeweer"}};
+constexpr LangText kStatsShotgun = {{"shotgun", "Schrotflinte", "jachtgeweer"}};
+constexpr LangText kStatsExplosive = {{"explosive", "Sprengstoff", "explosief"}};
+constexpr LangText kStatsBlow = {{"blow", "Schlag", "slag"}};
+constexpr LangText kStatsBlade = {{"blade", "Klinge", "lemmet"}};
+// Any other weapon number (a printf format for the number).
+constexpr LangText kStatsOther = {{"weapon #%d", "Waffe #%d", "wapen #%d"}};
 
 constexpr WeaponRow kWeapons[] = {
-    {0, Suicide::world_or_self, kKilledHimself, kShot, false, "", kStatsUnknown},
-    {1, Suicide::never, nullptr, kStabbed, false, "", kStatsKnife},
-    {2, Suicide::never, nullptr, kShot, false, "M1911A1", nullptr},
-    {3, Suicide::never, nullptr, kShot, false, "US SOCOM", nullptr},
-    {4, Suicide::never, nullptr, kShot, false, "Silver Talon", nullptr},
-    {5, Suicide::never, nullptr, kPumped, false, "M590", nullptr},
-    {6, Suicide::never, nullptr, kShot, false, "Micro Uzi", nullptr},
-    {7, Suicide::never, nullptr, kShot, false, "M3A1", nullptr},
-    {8, Suicide::never, nullptr, kShot, false, "MP5", nullptr},
-    {9, Suicide::never, nullptr, kPumped, false, "USAS-12", nullptr},
-    {10, Suicide::never, nullptr, kShot, false, "M4", nullptr},
-    {11, Suicide::never, nullptr, kShot, false, "AK74", nullptr},
-    {12, Suicide::never, nullptr, kShot, false, "Sig 551", nullptr},
-    {13, Suicide::never, nullptr, kSniped, false, "MSG90A1", nullptr},
-    {14, Suicide::never, nullptr, kShot, false, "M60", nullptr},
-    {18, Suicide::self, kBlewUp, kDetonated, false, "SMOHG92", nullptr},
-    {19, Suicide::self, kBlewUp, kDetonated, false, "ANM14", nullptr},
-    {24, Suicide::always, kFell, nullptr, false, nullptr, nullptr},
-    {25, Suicide::always, kKilledHimself, nullptr, false, nullptr, nullptr},
-    {29, Suicide::always, kWrongPlace, nullptr, false, nullptr, nullptr},
-    {101, Suicide::self, kBlewUp, kDetonated, false, "M203", nullptr},
-    {103, Suicide::never, nullptr, kSniped, false, "", kStatsSniper},
-    {104, Suicide::never, nullptr, kPumped, false, "", kStatsShotgun},
-    {105, Suicide::self, kBlewUp, kDetonated, false, "", kStatsExplosive},
-    {106, Suicide::self, kBlewUp, kDetonated, false, "", kStatsExplosive},
-    {107, Suicide::never, nullptr, kBludgeoned, true, "", kStatsBlow},
-    {108, Suicide::never, nullptr, kStabbed, false, "", kStatsBlade},
+    {0, Suicide::world_or_self, &kKilledHimself, &kShot, false, "", &kStatsUnknown},
+    {1, Suicide::never, nullptr, &kStabbed, false, "", &kStatsKnife},
+    {2, Suicide::never, nullptr, &kShot, false, "M1911A1", nullptr},
+    {3, Suicide::never, nullptr, &kShot, false, "US SOCOM", nullptr},
+    {4, Suicide::never, nullptr, &kShot, false, "Silver Talon", nullptr},
+    {5, Suicide::never, nullptr, &kPumped, false, "M590", nullptr},
+    {6, Suicide::never, nullptr, &kShot, false, "Micro Uzi", nullptr},
+    {7, Suicide::never, nullptr, &kShot, false, "M3A1", nullptr},
+    {8, Suicide::never, nullptr, &kShot, false, "MP5", nullptr},
+    {9, Suicide::never, nullptr, &kPumped, false, "USAS-12", nullptr},
+    {10, Suicide::never, nullptr, &kShot, false, "M4", nullptr},
+    {11, Suicide::never, nullptr, &kShot, false, "AK74", nullptr},
+    {12, Suicide::never, nullptr, &kShot, false, "Sig 551", nullptr},
+    {13, Suicide::never, nullptr, &kSniped, false, "MSG90A1", nullptr},
+    {14, Suicide::never, nullptr, &kShot, false, "M60", nullptr},
+    {18, Suicide::self, &kBlewUp, &kDetonated, false, "SMOHG92", nullptr},
+    {19, Suicide::self, &kBlewUp, &kDetonated, false, "ANM14", nullptr},
+    {24, Suicide::always, &kFell, nullptr, false, nullptr, nullptr},
+    {25, Suicide::always, &kKilledHimself, nullptr, false, nullptr, nullptr},
+    {29, Suicide::always, &kWrongPlace, nullptr, false, nullptr, nullptr},
+    {101, Suicide::self, &kBlewUp, &kDetonated, false, "M203", nullptr},
+    {103, Suicide::never, nullptr, &kSniped, false, "", &kStatsSniper},
+    {104, Suicide::never, nullptr, &kPumped, false, "", &kStatsShotgun},
+    {105, Suicide::self, &kBlewUp, &kDetonated, false, "", &kStatsExplosive},
+    {106, Suicide::self, &kBlewUp, &kDetonated, false, "", &kStatsExplosive},
+    {107, Suicide::never, nullptr, &kBludgeoned, true, "", &kStatsBlow},
+    {108, Suicide::never, nullptr, &kStabbed, false, "", &kStatsBlade},
 };
 
 // The event is dropped: nothing but fragcount changes.
@@ -97,11 +99,6 @@ const WeaponRow* weapon_row(int weapon)
     return nullptr;
 }
 
-int lang_index(int langout)
-{
-    return langout >= 0 && langout <= 2 ? langout : 0;
-}
-
 const char* shown(const char* s)
 {
     return s ? s : "(null)";
@@ -112,17 +109,23 @@ struct Side {
     int id = 0;
     int slot = -1;
     PlayerRecord* rec = nullptr;
-    int team = 0;
+    int team = kTeamUnknown;
     int colour = 0;
     Text copy;                // colour-free name in teammode
     const char* name = nullptr;
 };
 
+// Red or blue: a team that plays for a side.
+bool on_a_side(int team)
+{
+    return team == kTeamRed || team == kTeamBlue;
+}
+
 int display_colour(const Relay& r, int team, int current)
 {
-    if (team == 1)
+    if (team == kTeamRed)
         return r.colours.redteamcolor;
-    if (team == 2)
+    if (team == kTeamBlue)
         return r.colours.blueteamcolor;
     return current;
 }
@@ -163,7 +166,7 @@ void tk_trace(Relay& r, const Side& k, const Side& v, int ktp, int vtp, const ch
 void convert_team(Relay& r, Side& s)
 {
     s.rec->tp = 0;
-    s.rec->team = 3 - s.rec->team;
+    s.rec->team = s.rec->team == kTeamRed ? kTeamBlue : kTeamRed;
     s.team = s.rec->team;
     s.colour = display_colour(r, s.team, s.colour);
 }
@@ -172,7 +175,7 @@ void convert_team(Relay& r, Side& s)
 // tp counts collect that suspicion and move a player over when it repeats.
 void team_kill_suspicion(Relay& r, Side& k, Side& v)
 {
-    if (k.rec && v.rec && (k.team == 1 || k.team == 2) && k.team == v.team && !r.settings.useclantags) {
+    if (k.rec && v.rec && on_a_side(k.team) && k.team == v.team && !r.settings.useclantags) {
         const int ktp = k.rec->tp;
         const int vtp = v.rec->tp;
         tk_trace(r, k, v, ktp, vtp, "");
@@ -202,9 +205,9 @@ void team_kill_suspicion(Relay& r, Side& k, Side& v)
         return;
     }
     // The world has no record (and no team), but its victims' counts are reset too.
-    if (k.rec && (k.team == 1 || k.team == 2) && (v.team == 1 || v.team == 2))
+    if (k.rec && on_a_side(k.team) && on_a_side(v.team))
         k.rec->tp = 0;
-    if (v.rec && (v.team == 1 || v.team == 2))
+    if (v.rec && on_a_side(v.team))
         v.rec->tp = 0;
 }
 
@@ -212,15 +215,13 @@ void team_kill_suspicion(Relay& r, Side& k, Side& v)
 
 std::string weapon_name(int weapon, int langout)
 {
-    const int lang = lang_index(langout);
     const WeaponRow* w = weapon_row(weapon);
     if (w && w->name && w->name[0])
         return w->name;
     if (w && w->statsname)
-        return w->statsname[lang];
-    static constexpr Phrase3 other = {"weapon #%d", "Waffe #%d", "wapen #%d"};
+        return (*w->statsname)[langout];
     LineBuf b;
-    b.addf(other[lang], weapon);
+    b.addf(kStatsOther[langout], weapon);
     return b.c_str();
 }
 
@@ -237,10 +238,10 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     trace(r, 11, "bid %s by team %d killed %s by team %d\r\n", shown(k.name), k.team, shown(v.name), v.team);
 
     // A missing team is guessed from the opponent's (never for the world).
-    if (k.rec && v.rec && (k.team == 0) != (v.team == 0)) {
-        Side& known = k.team != 0 ? k : v;
-        Side& unknown = k.team != 0 ? v : k;
-        const int team = known.team == 1 ? 2 : 1;
+    if (k.rec && v.rec && (k.team == kTeamUnknown) != (v.team == kTeamUnknown)) {
+        Side& known = k.team != kTeamUnknown ? k : v;
+        Side& unknown = k.team != kTeamUnknown ? v : k;
+        const int team = known.team == kTeamRed ? kTeamBlue : kTeamRed;
         set_player_team(r, unknown.id, team);
         unknown.team = team;
         unknown.colour = display_colour(r, team, unknown.colour);
@@ -249,7 +250,7 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     team_kill_suspicion(r, k, v);
 
     // The words and the counters.
-    const int lang = lang_index(r.settings.langout);
+    const int lang = r.settings.langout;
     const WeaponRow* w = weapon_row(weapon);
     bool suicide = false;
     if (w) {
@@ -271,16 +272,16 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     const char* phrase = nullptr;
     LineBuf text;
     if (suicide) {
-        text.add(w->suicidetext[lang]);
+        text.add((*w->suicidetext)[lang]);
         if (v.rec)
             v.rec->suicides += 1;
     } else {
         if (!w)
             phrase = kShot[lang];
-        else if (kind == 5 && !w->fixedphrase)
+        else if (kind == kKillBlow && !w->fixedphrase)
             phrase = kBludgeoned[lang];
         else
-            phrase = w->phrase[lang];
+            phrase = (*w->phrase)[lang];
         if (!w)
             text.add(kUnsupported[lang])
                 .addf(" [weapon #%d, p1=%d, p2=%d on line %d]", weapon, killer, victim,
@@ -288,7 +289,7 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
         else if (w->name[0])
             text.add(kWeaponLead[lang]).add(w->name);
 
-        if ((k.team == 1 || k.team == 2) && k.team == v.team) {
+        if (on_a_side(k.team) && k.team == v.team) {
             if (k.rec)
                 k.rec->teamkills += 1;
             if (v.rec)

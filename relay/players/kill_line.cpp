@@ -71,13 +71,14 @@ int send_line(Relay& r, const char* clocktext, int killercolour, const char* kil
     if (killername && victimname && phrase && text) {
         const std::string plainphrase = strip_colours(r.settings.osp, phrase);
         const std::string killerkd = showkd(r, killerid);
-        line.addf(":%c%s%s%c%d %s%s%s%c%c%s%s%c%c%s%c%d%s%c%c%s%s%c%c%s%s", kColour, def, clock, kColour,
-                  victimcolour, pstyle, victim.c_str(), showkd(r, victimid).c_str(), kPlain, kColour, kstyle,
-                  plainphrase.c_str(), kPlain, kColour, def, kColour, killercolour, pstyle, kReverse, kReverse,
-                  killer.c_str(), killerkd.c_str(), kPlain, kColour, vstyle, text);
+        line.start(def, clock)
+            .addf("%c%d %s%s%s%c%c%s%s%c%c%s%c%d%s%c%c%s%s%c%c%s%s", kColour, victimcolour, pstyle, victim.c_str(),
+                  showkd(r, victimid).c_str(), kPlain, kColour, kstyle, plainphrase.c_str(), kPlain, kColour, def,
+                  kColour, killercolour, pstyle, kReverse, kReverse, killer.c_str(), killerkd.c_str(), kPlain,
+                  kColour, vstyle, text);
     } else if (victimname && text) {
-        line.addf(":%c%s%s%c%d %s%s%s%c%c%s%s", kColour, def, clock, kColour, victimcolour, pstyle,
-                  victim.c_str(), showkd(r, victimid).c_str(), kPlain, kColour, vstyle, text);
+        line.start(def, clock).addf("%c%d %s%s%s%c%c%s%s", kColour, victimcolour, pstyle, victim.c_str(),
+                                    showkd(r, victimid).c_str(), kPlain, kColour, vstyle, text);
     } else {
         if (!victimname)
             trace(r, 11, "UNKNOWN p2 [%d]\r\n", r.log.linesread);
@@ -85,7 +86,7 @@ int send_line(Relay& r, const char* clocktext, int killercolour, const char* kil
             trace(r, 11, "UNKNOWN eind [%d]\r\n", r.log.linesread);
         if (r.settings.debuglevel < 11)
             return 0;
-        line.addf(":%c%s UNKNOWN KILL INFO!!", kColour, r.colours.botinfo.c_str());
+        line.start(r.colours.botinfo).add(" UNKNOWN KILL INFO!!");
     }
     send_privmsg(r, cstr(r.settings.channel), line.c_str(), 0);
     return 0;

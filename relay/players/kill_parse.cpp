@@ -5,9 +5,11 @@
 #include <cstring>
 #include <string>
 
+#include "relay/core/lang.h"
 #include "relay/core/relay.h"
-#include "relay/players/register.h"
 #include "relay/core/text.h"
+#include "relay/players/kill_count.h"
+#include "relay/players/register.h"
 
 namespace {
 
@@ -38,12 +40,12 @@ constexpr SuffixSet kD = {std::begin(kSetD), std::end(kSetD)};
 constexpr SuffixSet kE = {std::begin(kSetE), std::end(kSetE)};
 
 // What the weapon name follows, by log language.
-constexpr const char* kSuffixLead[2] = {"'s ", " - "};
+constexpr LangText kSuffixLead = log_text("'s ", " - ");
 
 enum class Row { rename, kill, alone };
 
 struct DeathMessage {
-    const char* text[3]; // English, German, Dutch (never read: logs are English or German)
+    LangText text; // by log language
     int kind;
     SuffixSet suffixes;
     int weapon; // when no suffix matches
@@ -53,18 +55,18 @@ struct DeathMessage {
 // Tested in this order; the first phrase found in the line wins. German uses one
 // phrase for stabbing and slicing, so German slicings count as stabbings.
 constexpr DeathMessage kDeathMessages[] = {
-    {{" renamed to ", " hat sich unbenannt in ", ""}, 3, kNone, -1, Row::rename},
-    {{" was shot by ", " wurde erschossen von ", ""}, 0, kA, 0, Row::kill},
-    {{" was detonated by ", " wurde gesprengt durch ", ""}, 0, kB, 105, Row::kill},
-    {{" was pumped full of lead by ", " wurde vollgepumpt von ", ""}, 0, kC, 104, Row::kill},
-    {{" was stabbed by ", " wurde erstochen von ", ""}, 0, kNone, 1, Row::kill},
-    {{" was sliced by ", " wurde erstochen von ", ""}, 0, kNone, 108, Row::kill},
-    {{" was bludgeoned by ", " wurde zerschlagen von ", ""}, 5, kD, 107, Row::kill},
-    {{" was sniped by ", " wurde gesniped von ", ""}, 0, kE, 103, Row::kill},
-    {{" was in the wrong place.", " war am Falschen Platz.", ""}, 1, kNone, 29, Row::alone},
-    {{" blew himself up.", " hat sich selbst gesprengt.", ""}, 1, kNone, 106, Row::alone},
-    {{" killed himself.", " t\366tete sich selbst.", ""}, 1, kNone, 25, Row::alone},
-    {{" fell to his death.", " str\374zte sich zu Tode..", ""}, 1, kNone, 24, Row::alone},
+    {log_text(" renamed to ", " hat sich unbenannt in "), kEventRename, kNone, -1, Row::rename},
+    {log_text(" was shot by ", " wurde erschossen von "), kKillOrdinary, kA, 0, Row::kill},
+    {log_text(" was detonated by ", " wurde gesprengt durch "), kKillOrdinary, kB, 105, Row::kill},
+    {log_text(" was pumped full of lead by ", " wurde vollgepumpt von "), kKillOrdinary, kC, 104, Row::kill},
+    {log_text(" was stabbed by ", " wurde erstochen von "), kKillOrdinary, kNone, 1, Row::kill},
+    {log_text(" was sliced by ", " wurde erstochen von "), kKillOrdinary, kNone, 108, Row::kill},
+    {log_text(" was bludgeoned by ", " wurde zerschlagen von "), kKillBlow, kD, 107, Row::kill},
+    {log_text(" was sniped by ", " wurde gesniped von "), kKillOrdinary, kE, 103, Row::kill},
+    {log_text(" was in the wrong place.", " war am Falschen Platz."), kKillSelfOrWorld, kNone, 29, Row::alone},
+    {log_text(" blew himself up.", " hat sich selbst gesprengt."), kKillSelfOrWorld, kNone, 106, Row::alone},
+    {log_text(" killed himself.", " t\366tete sich selbst."), kKillSelfOrWorld, kNone, 25, Row::alone},
+    {log_text(" fell to his death.", " str\374zte sich zu Tode.."), kKillSelfOrWorld, kNone, 24, Row::alone},
 };
 
 } // namespace
@@ -81,7 +83,7 @@ int parse_kill_text(Relay& r, const char* line)
     trace(r, 11, "psa: %s\r\n", copy.c_str());
     if (copy.empty())
         return 0;
-    const int lang = r.settings.langin == 1 ? 1 : 0;
+    const int lang = r.settings.langin;
 
     const char* s = copy.c_str();
     const DeathMessage* row = nullptr;
@@ -95,13 +97,13 @@ int parse_kill_text(Relay& r, const char* line)
     }
     if (!row)
         return 0;
-    trace(r, 11, "kill %s\r\n", row->text[0]);
+    trace(r, 11, "kill %s\r\n", row->text[kLangEnglish]);
 
     const std::string victim(s, static_cast<std::size_t>(at - s));
     const char* rest = at + std::strlen(row->text[lang]);
     switch (row->row) {
     case Row::rename:
-        named_player_event(r, victim.c_str(), rest, 3, -1);
+        named_player_event(r, victim.c_str(), rest, kEventRename, -1);
         break;
     case Row::alone:
         named_player_event(r, victim.c_str(), victim.c_str(), row->kind, row->weapon);

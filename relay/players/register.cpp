@@ -3,8 +3,9 @@
 #include "relay/players/register.h"
 
 #include "relay/core/relay.h"
-#include "relay/players/kill_count.h"
+#include "relay/core/teams.h"
 #include "relay/core/text.h"
+#include "relay/players/kill_count.h"
 
 namespace {
 
@@ -54,12 +55,12 @@ void register_name(Relay& r, int index, const char* name)
         const char* red = cstr(r.teams.redclantag);
         if (red && find_nocase(name, red)) {
             trace(r, 11, "clantag check [%s] matches red [%s]\r\n", name, red);
-            p.team = 1;
+            p.team = kTeamRed;
         }
         const char* blue = cstr(r.teams.blueclantag);
         if (blue && find_nocase(name, blue)) {
             trace(r, 11, "clantag check [%s] matches blue [%s]\r\n", name, blue);
-            p.team = 2;
+            p.team = kTeamBlue;
         }
     }
     if (index == t.playercount)
@@ -79,7 +80,7 @@ int find_name(const PlayerTable& t, const char* name)
 int named_player_event(Relay& r, const char* name1, const char* name2, int kind, int weapon)
 {
     PlayerTable& t = r.players;
-    if (kind == 3)
+    if (kind == kEventRename)
         trace(r, 11, "rename [%s] -> [%s]\r\n", name1 ? name1 : "", name2 ? name2 : "");
     if (!name1 || !name2)
         return 0;
@@ -87,12 +88,12 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
     int victim = -1;
     int killer = -1;
     if (t.playercount == 0) {
-        if (kind == 3)
+        if (kind == kEventRename)
             return 0;
         register_name(r, 0, name1);
         victim = 0;
         trace(r, 11, "NOP empty id=%d vf=%d\r\n", t.slots[0].id, 0);
-        if (kind == 4)
+        if (kind == kEventRegister)
             return t.slots[0].id;
         if (safe_strcmp(name1, name2) != 0) {
             killer = choose_slot(t);
@@ -106,7 +107,7 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
         victim = find_name(t, name1);
         killer = find_name(t, name2);
         if (victim < 0) {
-            if (kind == 3)
+            if (kind == kEventRename)
                 return 0; // a rename of a name we never saw
             victim = choose_slot(t);
             if (victim < 0)
@@ -114,15 +115,15 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
             register_name(r, victim, name1);
             trace(r, 11, "NOP not empty not found id=%d vid=%d vf=%d\r\n", t.slots[victim].id, victim,
                   victim);
-            if (kind == 4)
+            if (kind == kEventRegister)
                 return t.slots[victim].id;
-        } else if (kind == 3) {
+        } else if (kind == kEventRename) {
             t.slots[victim].name = copy_string(name2);
             return 0;
         } else {
             trace(r, 11, "NOP not empty found id=%d vid=%d vf=%d\r\n", t.slots[victim].id,
                   t.slots[victim].id, victim);
-            if (kind == 4)
+            if (kind == kEventRegister)
                 return t.slots[victim].id;
         }
         if (safe_strcmp(name1, name2) == 0) {

@@ -8,6 +8,7 @@ struct Relay;
 inline constexpr int kEventRename = 3;   // name1 took the name name2
 inline constexpr int kEventRegister = 4; // look up or register name1
 
-// kind 3: rename (name1 old, name2 new) -> 0; kind 4: look up or register name1 ->
-// the player's id; any other kind: a kill of victim name1 by killer name2 -> 0.
+// kEventRename (name1 old, name2 new) -> 0; kEventRegister: look up or register
+// name1 -> the player's id; any other kind: a kill of victim name1 by killer name2
+// (a kill kind of count_kill) -> 0.
 int named_player_event(Relay& r, const char* name1, const char* name2, int kind, int weapon);

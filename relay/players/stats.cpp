@@ -36,11 +36,10 @@ void send_weapon_stats(Relay& r, const char* target, int forced)
     std::stable_sort(rows.begin(), rows.end(), [](const auto& a, const auto& b) { return a.second > b.second; });
 
     LineBuf line;
-    line.setf(":%c%s Weapon stats:", kColour, r.colours.gamescorehead.c_str());
+    line.start(r.colours.gamescorehead).add(" Weapon stats:");
     send_privmsg(r, target, line.c_str(), forced);
     for (const auto& [weapon, kills] : rows) {
-        line.setf(":%c%s%3d ", kColour, r.colours.gamescore.c_str(), kills);
-        line.add(weapon_name(weapon, r.settings.langout));
+        line.start(r.colours.gamescore).addf("%3d ", kills).add(weapon_name(weapon, r.settings.langout));
         send_privmsg(r, target, line.c_str(), forced);
     }
 }
@@ -49,16 +48,16 @@ void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int f
 {
     const std::string name = strip_colours(r.settings.osp, p.name->c_str());
     LineBuf line;
-    line.setf(":%c%s", kColour, r.colours.gamescore.c_str());
+    line.start(r.colours.gamescore);
     const char* gs = r.colours.gamescore.c_str();
     switch (p.team) {
-    case 1:
+    case kTeamRed:
         line.addf("%c%dR%c%s ", kColour, r.colours.redteamcolor, kColour, gs);
         break;
-    case 2:
+    case kTeamBlue:
         line.addf("%c%dB%c%s ", kColour, r.colours.blueteamcolor, kColour, gs);
         break;
-    case 3:
+    case kTeamSpectator:
         line.addf("%c%dS%c%s ", kColour, r.colours.specteamcolor, kColour, gs);
         break;
     default:
@@ -79,11 +78,6 @@ void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int f
 
 } // namespace
 
-void reset_weapon_stats(Relay& r)
-{
-    r.kills.weaponkills.clear();
-}
-
 void show_weapon_stats(Relay& r, const char* target)
 {
     send_weapon_stats(r, target, stats_forced(r, target));
@@ -98,15 +92,15 @@ void show_stats(Relay& r, const char* target)
     const int forced = stats_forced(r, target);
 
     LineBuf line;
-    line.setf(":%c%s %s", kColour, kBannerColour, kBanner);
+    line.start(kBannerColour).addf(" %s", kBanner);
     send_privmsg(r, target, line.c_str(), 0);
 
     const char* host = cstr(r.settings.serverhost);
     const char* port = cstr(r.settings.serverport);
     if (r.query.sv_hostname || (host && port)) {
-        line.setf(":%c%s Server:", kColour, r.colours.botinfo.c_str());
+        line.start(r.colours.botinfo).add(" Server:");
         send_privmsg(r, target, line.c_str(), 0);
-        line.setf(":%c%s", kColour, r.colours.default_.c_str());
+        line.start(r.colours.default_);
         if (r.query.sv_hostname)
             line.add(*r.query.sv_hostname);
         if (host && port)
@@ -119,12 +113,12 @@ void show_stats(Relay& r, const char* target)
     report_scorelimit(r, target);
     report_timelimit(r, target);
 
-    line.setf(":%c%s Player stats:", kColour, r.colours.gamescorehead.c_str());
+    line.start(r.colours.gamescorehead).add(" Player stats:");
     send_privmsg(r, target, line.c_str(), forced);
-    line.setf(":%c%sT Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName", kColour, r.colours.gamescorehead.c_str());
+    line.start(r.colours.gamescorehead).add("T Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName");
     send_privmsg(r, target, line.c_str(), forced);
 
-    for (int team = 0; team <= 3; ++team)
+    for (int team = kTeamUnknown; team <= kTeamSpectator; ++team)
         for (int i = 0; i < r.players.playercount; ++i) {
             const PlayerRecord& p = r.players.slots[i];
             if (p.id != -1 && p.team == team && p.name)

@@ -1,4 +1,4 @@
-// The player statistics report and the per-map weapon statistics.
+// The player statistics report and the report of the map's weapon statistics.
 #pragma once
 
 struct Relay;
@@ -11,7 +11,3 @@ void show_stats(Relay& r, const char* target);
 // Kills of the current map per weapon, best first. Sends nothing when no weapon
 // kill was counted.
 void show_weapon_stats(Relay& r, const char* target);
-
-// Forgets the weapon statistics: call it wherever the per-map statistics are
-// reset (next to reset_player_stats).
-void reset_weapon_stats(Relay& r);

@@ -3,9 +3,8 @@
 #include <utility>
 
 #include "relay/core/relay.h"
-#include "relay/core/trace.h"
-#include "relay/players/stats.h"
 #include "relay/core/text.h"
+#include "relay/core/trace.h"
 
 namespace {
 
@@ -121,7 +120,7 @@ void set_player_score(Relay& r, int id, int score, int ping)
 int team_of(const Relay& r, int id)
 {
     int i = slot_of(r.players, id);
-    return i < 0 ? 0 : r.players.slots[i].team;
+    return i < 0 ? kTeamUnknown : r.players.slots[i].team;
 }
 
 int find_player(const Relay& r, int id) { return slot_of(r.players, id); }
@@ -159,7 +158,7 @@ int team_by_name(Relay& r, const char* name)
     // would give the wrong team when a name-registered player's id (its slot
     // index) equals the client number of a player in a lower slot.
     int i = slot_by_name(r, name, 101);
-    return i < 0 ? 0 : r.players.slots[i].team;
+    return i < 0 ? kTeamUnknown : r.players.slots[i].team;
 }
 
 void clear_players(Relay& r)
@@ -187,15 +186,20 @@ void reset_player_stats(Relay& r)
     reset_weapon_stats(r);
 }
 
+void reset_weapon_stats(Relay& r)
+{
+    r.kills.weaponkills.clear();
+}
+
 void swap_player_teams(Relay& r)
 {
     PlayerTable& t = r.players;
     for (int i = 0; i < t.playercount; ++i) {
         int& team = t.slots[i].team;
-        if (team == 1)
-            team = 2;
-        else if (team == 2)
-            team = 1;
+        if (team == kTeamRed)
+            team = kTeamBlue;
+        else if (team == kTeamBlue)
+            team = kTeamRed;
     }
 }
 
@@ -227,11 +231,11 @@ void sort_players(Relay& r)
 int team_colour(const Relay& r, int team)
 {
     switch (team) {
-    case 1:
+    case kTeamRed:
         return r.colours.redteamcolor;
-    case 2:
+    case kTeamBlue:
         return r.colours.blueteamcolor;
-    case 3:
+    case kTeamSpectator:
         return r.colours.specteamcolor;
     default:
         return r.colours.unknownteamcolor;

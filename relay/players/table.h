@@ -4,6 +4,7 @@
 #include <string>
 
 #include "relay/core/settings.h"
+#include "relay/core/teams.h"
 
 struct Relay;
 
@@ -13,7 +14,7 @@ inline constexpr int kWorldId = 1022; // the "killer" of deaths by the world
 struct PlayerRecord {
     Text name;
     int id = -1;        // client number, or slot index for name-registered players; -1 free
-    int team = 0;       // 0 unknown, 1 red, 2 blue, 3 spectator
+    int team = kTeamUnknown;
     int score = 0;
     int ping = 0;
     int kills = 0;
@@ -30,11 +31,11 @@ struct TeamState {
     std::string blueteamname = "Blue";
     Text redclantag = std::string("Red");
     Text blueclantag = std::string("Blue");
-    int teamscores[10] = {0};
-    int& redscore() { return teamscores[1]; }
-    int& bluescore() { return teamscores[2]; }
-    int redscore() const { return teamscores[1]; }
-    int bluescore() const { return teamscores[2]; }
+    int teamscores[10] = {0}; // by team number
+    int& redscore() { return teamscores[kTeamRed]; }
+    int& bluescore() { return teamscores[kTeamBlue]; }
+    int redscore() const { return teamscores[kTeamRed]; }
+    int bluescore() const { return teamscores[kTeamBlue]; }
 };
 
 struct PlayerTable {
@@ -60,7 +61,10 @@ int team_by_name(Relay& r, const char* name);
 
 // Whole table.
 void clear_players(Relay& r);
+// The per-map statistics: every player's counters and the weapon statistics.
 void reset_player_stats(Relay& r);
+// The weapon statistics of the map alone.
+void reset_weapon_stats(Relay& r);
 void swap_player_teams(Relay& r);
 void sort_players(Relay& r);
 int team_colour(const Relay& r, int team);

@@ -7,22 +7,13 @@
 
 #include "relay/gamelog/console_lines.h"
 #include "relay/players/table.h"
-#include "tests/support/relay_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
 struct ConsoleLines : ::testing::Test {
-    TestRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
-    int sock = 0;
-
-    void SetUp() override
-    {
-        r.irc.ircconnected = 1;
-        sock = t.fake.sock_create(true);
-        r.irc.ircsocket = sock;
-        r.settings.channel = "#chan";
-    }
 
     void feed(const std::string& text)
     {
@@ -34,13 +25,11 @@ struct ConsoleLines : ::testing::Test {
     std::vector<std::string> sent()
     {
         std::vector<std::string> out;
-        const std::string& all = t.fake.socket(sock)->sent;
-        std::size_t start = 0;
-        for (std::size_t end; (end = all.find("\r\n", start)) != std::string::npos; start = end + 2)
-            out.push_back(visible(all.substr(start, end - start)));
+        for (const std::string& l : t.lines())
+            out.push_back(visible(l));
         return out;
     }
-    void forget_sent() { t.fake.socket(sock)->sent.clear(); }
+    void forget_sent() { t.clear_sent(); }
 
     // A player known by name, as the name registration would leave it.
     int player(int id, const char* name, int team = 0)

@@ -5,26 +5,9 @@
 
 #include "relay/gamelog/reports.h"
 #include "relay/core/text.h"
-#include "tests/support/relay_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
-
-// A relay connected to a fake IRC socket; sent() gives every byte written.
-struct ReportRelay {
-    TestRelay t;
-    int sock = 0;
-    ReportRelay()
-    {
-        Relay& r = t.r();
-        r.settings.channel = "#chan";
-        sock = t.fake.sock_create(true);
-        r.irc.ircsocket = sock;
-        r.irc.ircconnected = 1;
-        r.irc.ircjoined = 1;
-    }
-    Relay& r() { return t.r(); }
-    std::string sent() { return t.fake.socket(sock)->sent; }
-};
 
 // One unforced report line as it reaches the server.
 std::string privmsg(const std::string& target, const std::string& text)
@@ -86,7 +69,7 @@ const std::string kC = "\x03";
 
 TEST(ReportScore, TeamModeOn)
 {
-    ReportRelay x;
+    ConnectedRelay x;
     Relay& r = x.r();
     r.teams.redteamname = "^1Alpha";
     r.teams.blueteamname = "Bravo";
@@ -100,7 +83,7 @@ TEST(ReportScore, TeamModeOn)
 
 TEST(ReportScore, TeamModeOffKeepsNameColours)
 {
-    ReportRelay x;
+    ConnectedRelay x;
     Relay& r = x.r();
     r.settings.teammode = 0;
     r.colours.gamescore = "0,2";
@@ -121,11 +104,11 @@ TEST(ReportScore, TeamModeOffKeepsNameColours)
 TEST(ReportScore, ScoreTextFirstAndOnlyItMarked)
 {
     for (int mark : {0, 1}) {
-        ReportRelay x;
+        ConnectedRelay x;
         Relay& r = x.r();
         r.game.showscoretext = "Alpha leads the cup";
         std::vector<int> marks;
-        x.t.fake.socket(x.sock)->on_send = [&](FakeSocket&, std::string_view) {
+        x.fake.socket(x.sock)->on_send = [&](FakeSocket&, std::string_view) {
             marks.push_back(r.game.eventline);
         };
         report_score(r, "#chan", mark);
@@ -141,9 +124,9 @@ TEST(ReportScore, ScoreTextFirstAndOnlyItMarked)
 
 TEST(ReportScore, WithoutScoreTextOneUnmarkedLine)
 {
-    ReportRelay x;
+    ConnectedRelay x;
     std::vector<int> marks;
-    x.t.fake.socket(x.sock)->on_send = [&](FakeSocket&, std::string_view) {
+    x.fake.socket(x.sock)->on_send = [&](FakeSocket&, std::string_view) {
         marks.push_back(x.r().game.eventline);
     };
     report_score(x.r(), "#chan", 1);
@@ -152,7 +135,7 @@ TEST(ReportScore, WithoutScoreTextOneUnmarkedLine)
 
 TEST(ReportScore, LongNamesAreCut)
 {
-    ReportRelay x;
+    ConnectedRelay x;
     x.r().teams.redteamname = std::string(3000, 'r');
     report_score(x.r(), "#chan", 0);
     EXPECT_EQ(x.sent().size(), std::string("PRIVMSG #chan ").size() + 1023 + 3);
@@ -209,7 +192,7 @@ TEST(OneLineReports, ConditionsAndTexts)
          report_scorelimit, " Scorelimit: 3"},
     };
     for (const LineCase& c : cases) {
-        ReportRelay x;
+        ConnectedRelay x;
         x.r().colours.mapinfo = "8,2";
         c.setup(x.r());
         c.report(x.r(), "#chan");

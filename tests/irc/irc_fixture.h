@@ -13,18 +13,8 @@
 #include "relay/core/relay.h"
 #include "relay/irc/output.h"
 #include "relay/irc/session.h"
+#include "tests/support/connected_relay.h"
 #include "tests/support/relay_fixture.h"
-
-inline std::vector<std::string> wire_lines(const std::string& bytes)
-{
-    std::vector<std::string> out;
-    std::size_t start = 0;
-    for (std::size_t end; (end = bytes.find("\r\n", start)) != std::string::npos; start = end + 2)
-        out.push_back(bytes.substr(start, end - start));
-    if (start < bytes.size())
-        out.push_back(bytes.substr(start)); // an unterminated rest
-    return out;
-}
 
 struct IrcTest : ::testing::Test {
     TestRelay t;

@@ -170,7 +170,7 @@ TEST_F(SessionTest, NumericRepliesRepairRegistration)
         {999, "", {}},
     };
     for (const auto& c : cases) {
-        TestRelay tr;
+        ConnectedRelay tr;
         Relay& x = tr.r();
         x.settings.channel = std::string("#new");
         if (c.numeric != 403)
@@ -178,8 +178,6 @@ TEST_F(SessionTest, NumericRepliesRepairRegistration)
         x.commands.prevchannel = std::string("#old");
         x.commands.prevchannelkey = std::string("oldkey");
         x.settings.bounceruser = std::string(c.numeric == 468 ? "someone" : "Ferrobot");
-        x.irc.ircsocket = tr.fake.sock_create(true);
-        x.irc.ircconnected = 1;
         char line[80];
         std::snprintf(line, sizeof line, ":irc.test %03d SOF2Tidewatch :text\r\n", c.numeric);
         tr.fake.socket(x.irc.ircsocket)->inbox.push_back(line);

@@ -4,7 +4,7 @@
 #include <string>
 
 #include "relay/players/kill_count.h"
-#include "tests/players/kill_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
@@ -89,7 +89,7 @@ TEST(CountKill, EveryWeaponInEveryOutputLanguage)
         for (int lang = 0; lang < 3; ++lang)
             for (Scene scene : {OTHER, SELF_KILL, WORLD})
                 for (int kind : {0, 5}) {
-                    KillRelay t;
+                    ConnectedRelay t;
                     Relay& r = t.r();
                     r.settings.langout = lang;
                     PlayerRecord& bob = t.player(3, "Bob", 0);
@@ -140,7 +140,7 @@ TEST(CountKill, NumbersOutsideTheTableAreShownAsUnsupported)
     for (int weapon : {-1, 15, 16, 17, 20, 23, 27, 28, 30, 50, 100, 102, 109, 5000})
         for (int lang = 0; lang < 3; ++lang)
             for (int kind : {0, 5}) {
-                KillRelay t;
+                ConnectedRelay t;
                 Relay& r = t.r();
                 r.settings.langout = lang;
                 r.log.linesread = 1200;
@@ -159,7 +159,7 @@ TEST(CountKill, NumbersOutsideTheTableAreShownAsUnsupported)
 
 TEST(CountKill, IgnoredWeaponChangesNothing)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     PlayerRecord& bob = t.player(3, "Bob", 1);
     PlayerRecord& alice = t.player(4, "Alice", 0);
@@ -173,7 +173,7 @@ TEST(CountKill, IgnoredWeaponChangesNothing)
 
 TEST(CountKill, UnknownIdsCountOnlyTheEvent)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     PlayerRecord& bob = t.player(3, "Bob", 0);
@@ -188,7 +188,7 @@ TEST(CountKill, UnknownIdsCountOnlyTheEvent)
 
 TEST(CountKill, ShowfragsOffCountsButSendsNothing)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.showfrags = 0;
     PlayerRecord& bob = t.player(3, "Bob", 0);
@@ -208,7 +208,7 @@ TEST(CountKill, TeamIsGuessedFromTheOpponent)
         {1, 0, 1, 2}, {2, 0, 2, 1}, {3, 0, 3, 1}, {0, 1, 2, 1}, {0, 2, 1, 2}, {0, 3, 1, 3}, {0, 0, 0, 0},
     };
     for (const Case& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         PlayerRecord& bob = t.player(3, "Bob", c.victimteam);
         PlayerRecord& alice = t.player(4, "Alice", c.killerteam);
@@ -218,7 +218,7 @@ TEST(CountKill, TeamIsGuessedFromTheOpponent)
         EXPECT_EQ(alice.kills, 1); // a guessed team never makes a team kill
     }
     // The world has no team: nothing is guessed for its victim.
-    KillRelay t;
+    ConnectedRelay t;
     PlayerRecord& bob = t.player(3, "Bob", 0);
     count_kill(t.r(), kWorldId, 3, 0, kClock, 0);
     EXPECT_EQ(bob.team, 0);
@@ -227,7 +227,7 @@ TEST(CountKill, TeamIsGuessedFromTheOpponent)
 
 TEST(CountKill, RedKillsUnknownVictimShowsGuessedColours)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.player(3, "Bob", 0);
     t.player(4, "Alice", 1);
@@ -239,7 +239,7 @@ TEST(CountKill, RedKillsUnknownVictimShowsGuessedColours)
 
 TEST(CountKill, SuspicionMovesAWronglyGuessedVictim)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     PlayerRecord& a = t.player(1, "A", 1);
@@ -271,7 +271,7 @@ TEST(CountKill, SuspicionMovesAWronglyGuessedVictim)
 
 TEST(CountKill, SuspicionMovesAWronglyGuessedKiller)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     PlayerRecord& a = t.player(1, "A", 1);
@@ -308,7 +308,7 @@ TEST(CountKill, SuspicionCountsByCase)
         {3, 3, 3, 3, 0, 3, 3, 3, 3, false},  // spectators never team-kill
     };
     for (const Case& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.useclantags = c.useclantags;
         PlayerRecord& a = t.player(1, "A", c.kteam);
@@ -327,7 +327,7 @@ TEST(CountKill, SuspicionCountsByCase)
 
 TEST(CountKill, DeathByTheWorldClearsTheVictimsSuspicion)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     PlayerRecord& red = t.player(1, "A", 1);
     PlayerRecord& spec = t.player(2, "B", 3);
@@ -342,7 +342,7 @@ TEST(CountKill, DeathByTheWorldClearsTheVictimsSuspicion)
 
 TEST(CountKill, SuicideOfATeamPlayerPassesTheSuspicionStep)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     PlayerRecord& a = t.player(1, "A", 1);
     count_kill(r, 1, 1, 25, kClock, 1);
@@ -355,7 +355,7 @@ TEST(CountKill, SuicideOfATeamPlayerPassesTheSuspicionStep)
 
 TEST(CountKill, WeaponStatisticsCountKillsBetweenPlayers)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.player(1, "A", 1);
     t.player(2, "B", 2);

@@ -4,7 +4,7 @@
 
 #include "relay/players/kill_count.h"
 #include "relay/players/kill_line.h"
-#include "tests/players/kill_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
@@ -42,7 +42,7 @@ TEST(KillLine, ExactBytes)
          "PRIVMSG #chan :{C}0,1[12:34]{C}11 Bob{O}{C}0,1 was shot by {O}{C}0,1{C}4{R}{R}Alice{O}{C}0,1's M4 {CR}{LF}"},
     };
     for (const LineCase& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.playerstats = c.playerstats;
         r.settings.teammode = c.teammode;
@@ -59,7 +59,7 @@ TEST(KillLine, ExactBytes)
 
 TEST(KillLine, PlayerStyleAndStyleTexts)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.colours.playerstyle = "\x02";
     r.colours.playerstats = "9,2";
@@ -74,7 +74,7 @@ TEST(KillLine, PlayerStyleAndStyleTexts)
 TEST(KillLine, MissingPiecesSendUnknownKillInfoOnlyWhenDebugging)
 {
     for (int level : {0, 10, 11}) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.debuglevel = level;
         add_player(r, 3); // connected, no name yet
@@ -86,7 +86,7 @@ TEST(KillLine, MissingPiecesSendUnknownKillInfoOnlyWhenDebugging)
             EXPECT_EQ(t.sent(), "") << level;
         EXPECT_EQ(r.players.slots[1].kills, 1); // counted all the same
     }
-    KillRelay t;
+    ConnectedRelay t;
     t.trace_on(11);
     t.r().log.linesread = 77;
     send_line(t.r(), "", 0, "A", "", " x ", 0, nullptr, "", nullptr, 1, 2);
@@ -97,7 +97,7 @@ TEST(KillLine, MissingPiecesSendUnknownKillInfoOnlyWhenDebugging)
 
 TEST(KillLine, ShowplayOffSendsNoKillLine)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.showplay = 0;
     r.settings.showfrags = 1;
@@ -111,7 +111,7 @@ TEST(KillLine, ShowplayOffSendsNoKillLine)
 
 TEST(KillLine, ShowkdTexts)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     r.log.linesread = 9;
@@ -131,7 +131,7 @@ TEST(KillLine, ShowkdTexts)
 
 TEST(KillLine, OverlongNamesAreCut)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     const std::string longname(3000, 'x');
     t.player(3, longname.c_str(), 0);

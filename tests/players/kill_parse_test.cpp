@@ -6,7 +6,7 @@
 
 #include "relay/players/kill_parse.h"
 #include "relay/players/register.h"
-#include "tests/players/kill_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ struct Outcome {
     bool operator==(const Outcome&) const = default;
 };
 
-Outcome outcome(KillRelay& t)
+Outcome outcome(ConnectedRelay& t)
 {
     Outcome o;
     o.sent = visible(t.sent());
@@ -51,9 +51,9 @@ void PrintTo(const Outcome& o, std::ostream* os)
 void expect_parsed_as(int langin, const std::string& line, const char* victim, const char* killer, int kind,
                       int weapon)
 {
-    KillRelay parsed;
-    KillRelay direct;
-    for (KillRelay* t : {&parsed, &direct})
+    ConnectedRelay parsed;
+    ConnectedRelay direct;
+    for (ConnectedRelay* t : {&parsed, &direct})
         t->r().settings.langin = langin;
     EXPECT_EQ(parse_kill_text(parsed.r(), line.c_str()), 2) << line;
     named_player_event(direct.r(), victim, killer, kind, weapon);
@@ -126,7 +126,7 @@ TEST(ParseKillText, DeathsWithoutKillerInBothLanguages)
 TEST(ParseKillText, ExamplesFromTheGame)
 {
     {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         EXPECT_EQ(parse_kill_text(r, "Bob was shot by Alice's M4"), 2);
         ASSERT_EQ(r.players.playercount, 2);
@@ -137,7 +137,7 @@ TEST(ParseKillText, ExamplesFromTheGame)
         EXPECT_EQ(r.kills.weaponkills, (std::map<int, int>{{10, 1}}));
     }
     {
-        KillRelay t;
+        ConnectedRelay t;
         t.r().settings.langin = 1;
         EXPECT_EQ(parse_kill_text(t.r(), "Bob wurde erschossen von Alice - AK74"), 2);
         EXPECT_EQ(t.r().kills.weaponkills, (std::map<int, int>{{11, 1}}));
@@ -155,7 +155,7 @@ TEST(ParseKillText, ExamplesFromTheGame)
 TEST(ParseKillText, Renames)
 {
     for (int lang = 0; lang < 2; ++lang) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.langin = lang;
         const int id = named_player_event(r, "Bob", "Bob", 4, -1);
@@ -184,7 +184,7 @@ TEST(ParseKillText, LinesThatAreNotDeathMessages)
         {0, "Bob was Shot by Alice"},                  // phrases are case-sensitive
     };
     for (const Case& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         t.r().settings.langin = c.lang;
         EXPECT_EQ(parse_kill_text(t.r(), c.line), 0) << c.line;
         EXPECT_EQ(t.r().players.playercount, 0);
@@ -195,7 +195,7 @@ TEST(ParseKillText, LinesThatAreNotDeathMessages)
 
 TEST(ParseKillText, TracesTheCopyAndTheRow)
 {
-    KillRelay t;
+    ConnectedRelay t;
     t.trace_on(11);
     parse_kill_text(t.r(), "^1Bob wurde erschossen von Alice");
     t.r().settings.langin = 1;

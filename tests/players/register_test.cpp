@@ -5,7 +5,7 @@
 
 #include "relay/players/register.h"
 #include "relay/players/table.h"
-#include "tests/players/kill_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
@@ -19,7 +19,7 @@ const PlayerRecord* by_name(Relay& r, const char* name)
 
 TEST(NamedPlayerEvent, KillBetweenUnknownNamesInEmptyTableRegistersVictimThenKiller)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     EXPECT_EQ(named_player_event(r, "Bob", "Alice", 0, 10), 0);
@@ -37,7 +37,7 @@ TEST(NamedPlayerEvent, KillBetweenUnknownNamesInEmptyTableRegistersVictimThenKil
 
 TEST(NamedPlayerEvent, LookUpRegistersOnceAndReturnsTheSameId)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     EXPECT_EQ(named_player_event(r, "Bob", "Bob", 4, -1), 0);
     EXPECT_EQ(named_player_event(r, "Alice", "Alice", 4, -1), 1);
@@ -50,7 +50,7 @@ TEST(NamedPlayerEvent, LookUpRegistersOnceAndReturnsTheSameId)
 
 TEST(NamedPlayerEvent, SuicideRegistersOneSlot)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     named_player_event(r, "Bob", "Bob", 1, 25);
     ASSERT_EQ(r.players.playercount, 1);
@@ -63,7 +63,7 @@ TEST(NamedPlayerEvent, SuicideRegistersOneSlot)
 
 TEST(NamedPlayerEvent, Renames)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     EXPECT_EQ(named_player_event(r, "Bob", "Rob", 3, -1), 0); // empty table
     EXPECT_EQ(r.players.playercount, 0);
@@ -103,7 +103,7 @@ TEST(NamedPlayerEvent, ClanTagsOnRegistration)
         {0, "Red", "Blue", "Redfox", 0},
     };
     for (const ClanCase& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.useclantags = c.useclantags;
         r.teams.redclantag = c.red;
@@ -115,7 +115,7 @@ TEST(NamedPlayerEvent, ClanTagsOnRegistration)
 
 TEST(NamedPlayerEvent, ClanTagTraceLines)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.trace_on(11);
     r.settings.useclantags = 1;
@@ -128,7 +128,7 @@ TEST(NamedPlayerEvent, ClanTagTraceLines)
 
 TEST(NamedPlayerEvent, RenameDoesNotCheckClanTags)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.useclantags = 1;
     const int id = named_player_event(r, "fox", "fox", 4, -1);
@@ -139,7 +139,7 @@ TEST(NamedPlayerEvent, RenameDoesNotCheckClanTags)
 
 TEST(NamedPlayerEvent, FullTableCountsNothing)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     for (int i = 0; i < kMaxPlayers; ++i) {
         const std::string name = "p" + std::to_string(i);
@@ -160,7 +160,7 @@ TEST(NamedPlayerEvent, FullTableCountsNothing)
 
 TEST(NamedPlayerEvent, FreedSlotGetsAnIdNoOtherRecordHolds)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     named_player_event(r, "Ann", "Ann", 4, -1);  // slot 0, id 0
     named_player_event(r, "Ben", "Ben", 4, -1);  // slot 1, id 1
@@ -185,7 +185,7 @@ TEST(NamedPlayerEvent, FreedSlotGetsAnIdNoOtherRecordHolds)
 
 TEST(NamedPlayerEvent, NameIdAvoidsClientNumbers)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     t.player(1, "Client", 0);                     // slot 0 holds client number 1
     const int id = named_player_event(r, "Named", "Named", 4, -1); // slot 1

@@ -5,18 +5,18 @@
 
 #include "relay/players/kill_count.h"
 #include "relay/players/stats.h"
-#include "tests/players/kill_fixture.h"
+#include "tests/support/connected_relay.h"
 
 namespace {
 
-void add(KillRelay& t, int id, const char* name, int team, int kills, int deaths)
+void add(ConnectedRelay& t, int id, const char* name, int team, int kills, int deaths)
 {
     PlayerRecord& p = t.player(id, name, team);
     p.kills = kills;
     p.deaths = deaths;
 }
 
-std::vector<std::string> visible_lines(KillRelay& t)
+std::vector<std::string> visible_lines(ConnectedRelay& t)
 {
     std::vector<std::string> out;
     for (const std::string& l : t.lines())
@@ -26,7 +26,7 @@ std::vector<std::string> visible_lines(KillRelay& t)
 
 TEST(ShowStats, FullReportOnRequest)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.game.statsonrequest = 1;
     r.game.fragcount = 9;
@@ -63,7 +63,7 @@ TEST(ShowStats, FullReportOnRequest)
 
 TEST(ShowStats, ServerModeNamesAndSorting)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.servermode = 1;
     add(t, 1, "A", 1, 10, 5);
@@ -86,7 +86,7 @@ TEST(ShowStats, ServerModeNamesAndSorting)
 
 TEST(ShowStats, AutomaticReportsOffWithStatsafterZero)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.statsafter = 0;
     r.game.fragcount = 5;
@@ -101,7 +101,7 @@ TEST(ShowStats, AutomaticReportsOffWithStatsafterZero)
 
 TEST(ShowStats, NoServerLinesWithoutHostNameOrAddress)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     show_stats(r, "#chan"); // serverport has its default, serverhost is unset
     EXPECT_EQ(t.sent().find("Server:"), std::string::npos);
@@ -127,7 +127,7 @@ TEST(ShowStats, ForcedFlagForPlayerLines)
         {1, 1, "Owner", true},
     };
     for (const Case& c : cases) {
-        KillRelay t;
+        ConnectedRelay t;
         Relay& r = t.r();
         r.settings.silent = c.silent;
         r.game.statsonrequest = c.onrequest;
@@ -156,7 +156,7 @@ TEST(ShowStats, ForcedFlagForPlayerLines)
 
 TEST(WeaponStats, BestFirstInTheOutputLanguageAndResetPerMap)
 {
-    KillRelay t;
+    ConnectedRelay t;
     Relay& r = t.r();
     r.settings.langout = 1;
     r.settings.weaponstats = 1;
