@@ -4,6 +4,7 @@
 
 #include "relay/core/lang.h"
 #include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
 #include "relay/gamelog/console_lines.h"
 #include "relay/gamelog/server_lines.h"
 
@@ -159,9 +160,13 @@ int take_log_lines(Relay& r)
         if (!end)
             break;
         *end = 0;
-        int result = lf.processor ? lf.processor(r, base)
+        int result;
+        {
+            ScopedFlag handling(lf.handling);
+            result = lf.processor ? lf.processor(r, base)
                    : r.settings.servermode ? process_server_line(r, base)
                                            : process_console_line(r, base);
+        }
         if (!lf.logopen) {
             // A command closed the log to read it again from the start.
             return handled + (result == 0 ? 1 : 0);

@@ -20,6 +20,7 @@ struct LogFollower {
     long long readpos = 0;           // bytes read from the open file so far
     unsigned long long identity = 0; // which file is open, to notice a replaced log
     bool skipping = false;           // dropping the rest of an over-long line
+    int handling = 0;                // 1 while a line is with its processor
     // Replaces the mode's line processor when set (used by tests to watch lines).
     int (*processor)(Relay&, char*) = nullptr;
 };

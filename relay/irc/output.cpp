@@ -19,9 +19,14 @@ bool held_back(Relay& r, int forced)
 {
     const BotSettings& s = r.settings;
     const LogFollower& log = r.log;
-    if (forced || !(s.recoverlines > 0 || s.fromend != 0) || log.linesread == 0)
+    if (forced || !(s.recoverlines > 0 || s.fromend != 0))
         return false;
-    if (log.linesread <= s.recoverlines)
+    // Before the first line is read only the periodic status can report: it is not
+    // a line being caught up on. The reports of line 1 and on are held back.
+    if (log.linesread == 0 && !log.handling)
+        return false;
+    // While line n is handled linesread is n - 1; between lines it is the count done.
+    if (log.linesread < s.recoverlines)
         return true;
     if (s.fromend > log.bytesconsumed)
         return true;

@@ -183,3 +183,32 @@ TEST_F(MainLoop, StatusBlockLines)
     send_status_block(r);
     EXPECT_EQ(irc.sent, "");
 }
+
+TEST_F(MainLoop, CatchingUpHoldsBackExactlyTheLinesAsked)
+{
+    struct Case {
+        int recoverlines;
+        bool fromend;
+        int reported;
+    };
+    for (const Case& c : {Case{3, false, 2}, Case{1, false, 4}, Case{0, true, 0}}) {
+        TestRelay fresh;
+        Relay& q = fresh.r();
+        q.settings = r.settings;
+        q.settings.recoverlines = c.recoverlines;
+        fresh.fake.on_connect = t.fake.on_connect;
+        fresh.fake.write_file("qconsole.log", log_lines(5, "Bob was shot by Alice's M4"));
+        if (c.fromend)
+            q.settings.fromend = fresh.fake.file_stat("qconsole.log").size;
+        LoopState l;
+        start_relay(q, l);
+        int h = fresh.fake.sock_create(true);
+        q.irc.ircsocket = h;
+        q.irc.ircconnected = 1;
+        q.irc.ircjoined = 1;
+        for (int i = 0; i < 5; ++i)
+            relay_pass(q, l);
+        EXPECT_EQ(q.log.linesread, 5);
+        EXPECT_EQ(privmsgs(*fresh.fake.socket(h)), c.reported) << c.recoverlines << " " << c.fromend;
+    }
+}

@@ -142,17 +142,29 @@ TEST_F(OutputTest, SilentModeAndCatchingUpPassOnlyForcedLines)
     EXPECT_GT(send_privmsg(r, "Owner", ":reply", 1), 0);
     r.settings.silent = 0;
 
+    // -r 5: the reports of lines 1 to 5 are held back, those of line 6 on are not.
     r.settings.recoverlines = 5;
-    r.log.linesread = 0; // nothing read yet: not held back
+    r.log.linesread = 0; // nothing read yet: the status is not held back
     EXPECT_GT(report(r, ":before"), 0);
-    r.log.linesread = 5;
-    EXPECT_EQ(report(r, ":held"), 0);
+    r.log.handling = 1; // line 1 is being handled
+    EXPECT_EQ(report(r, ":line 1"), 0);
+    r.log.linesread = 4; // line 5
+    EXPECT_EQ(report(r, ":line 5"), 0);
     EXPECT_GT(send_privmsg(r, "Owner", ":forced", 1), 0);
-    r.log.linesread = 6;
+    r.log.linesread = 5; // line 6
     EXPECT_GT(report(r, ":after"), 0);
+    r.log.handling = 0;
+    r.log.linesread = 3; // between lines, three done
+    EXPECT_EQ(report(r, ":status while catching up"), 0);
 
+    // -g over a 1000-byte log: the reports of lines that start before byte 1000.
     r.settings.recoverlines = 0;
     r.settings.fromend = 1000;
+    r.log.handling = 1;
+    r.log.linesread = 0;
+    r.log.bytesconsumed = 0;
+    EXPECT_EQ(report(r, ":first line"), 0);
+    r.log.linesread = 9;
     r.log.bytesconsumed = 999;
     EXPECT_EQ(report(r, ":held by bytes"), 0);
     r.log.bytesconsumed = 1000;
