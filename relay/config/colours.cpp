@@ -9,8 +9,9 @@
 
 namespace {
 
-// One fgets-style read takes at most this many characters of a line.
+// Characters of a line that are read; the rest of a longer line is dropped.
 constexpr std::size_t kReadChars = 1022;
+constexpr int kMaxWaitMillisecs = 60000;
 constexpr int kNone = -1;
 
 struct ColourName {
@@ -180,7 +181,9 @@ bool general_key(Relay& r, const std::string& key, const char* value)
     } else if (key == "byterate") {
         s.byterate = n;
     } else if (key == "waitmillisecs") {
-        s.waitmillisecs = n < 1000 ? 1000 : n;
+        // Between one second and one minute: a huge value would have the relay sleep
+        // for weeks after its first line.
+        s.waitmillisecs = n < 1000 ? 1000 : n > kMaxWaitMillisecs ? kMaxWaitMillisecs : n;
     } else if (key == "redteamname") {
         r.teams.redteamname = value;
     } else if (key == "blueteamname") {
@@ -260,14 +263,13 @@ void load_colours(Relay& r, const char* filename)
     Reading rd;
     std::size_t pos = 0;
     while (pos < content.size()) {
-        // One read: through the next line feed, but never more than kReadChars
-        // characters; the rest of a longer line comes as the next read.
-        std::size_t n = 0;
-        while (n < kReadChars && pos + n < content.size())
-            if (content[pos + n++] == '\n')
-                break;
-        std::string_view piece(content.data() + pos, n);
-        pos += n;
+        // One line, however long: its tail beyond kReadChars characters is dropped
+        // rather than read as a line of its own (a long comment ending in a key
+        // would otherwise change a setting).
+        std::size_t lf = content.find('\n', pos);
+        std::size_t whole = (lf == std::string::npos ? content.size() : lf + 1) - pos;
+        std::string_view piece(content.data() + pos, whole < kReadChars ? whole : kReadChars);
+        pos += whole;
         // The line ends at its first carriage return or line feed (or a NUL byte,
         // which ends the text as read).
         std::size_t end = piece.find_first_of(std::string_view("\r\n\0", 3));

@@ -1,6 +1,7 @@
 #include <gtest/gtest.h>
 
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "relay/config/colours.h"
@@ -47,9 +48,10 @@ TEST(LoadColours, StyleSections)
         {"head name ends at a blank", "[botinfo colours]\nfg=white\n", "0", "1,14"},
         {"carriage returns end lines", "[botinfo]\r\nfg=pink\r\nbg=grey\r\n", "13,14", "1,14"},
         {"comments and empty lines", "# [botinfo]\n\n[botinfo]\n#fg=white\nfg=cyan\n", "10", "1,14"},
-        {"a long line is read in pieces", "[botinfo]\n" + longcomment + "fg=brown\n", "5", "1,14"},
-        {"a line end after a full read is an empty line", "[botinfo]\n" + longcomment + "\nfg=purple\n",
-         "6", "1,14"},
+        {"a long line is one line: its tail sets nothing", "[botinfo]\n" + longcomment + "fg=brown\n", "1,7",
+         "1,14"},
+        {"the line after a long line", "[botinfo]\n" + longcomment + "\nfg=purple\n", "6", "1,14"},
+        {"a long value line keeps its head", "[botinfo]\nfg=white" + std::string(2000, ' ') + "\n", "1,7", "1,14"},
         {"a NUL byte ends the line", std::string("[botinfo]\nfg=white\0bg=black\n", 28), "0", "1,14"},
         {"general section stores no style", "[general]\nfg=white\n[botinfo]\nbg=black\n", "0,1", "1,14"},
     };
@@ -324,3 +326,22 @@ TEST(LoadColours, ShippedExampleFile)
 }
 
 } // namespace
+
+TEST(LoadColours, TheLinePauseStaysBetweenOneSecondAndOneMinute)
+{
+    for (const auto& [text, ms] : std::vector<std::pair<std::string, int>>{
+             {"waitmillisecs=99999999999999999999", 60000}, {"waitmillisecs=60001", 60000},
+             {"waitmillisecs=59999", 59999}, {"waitmillisecs=999", 1000}}) {
+        TestRelay t;
+        load(t, "[general]\n" + text + "\n");
+        EXPECT_EQ(t.r().settings.waitmillisecs, ms) << text;
+    }
+}
+
+TEST(LoadColours, ALongCommentEndingInAKeyChangesNoSetting)
+{
+    TestRelay t;
+    t.r().settings.showconnectinfo = 64;
+    load(t, "[general]\n#" + std::string(1500, '-') + "showconnectinfo=0\n");
+    EXPECT_EQ(t.r().settings.showconnectinfo, 64);
+}
