@@ -35,6 +35,8 @@ struct FileStat {
     // Identity of the file behind a path or handle (device and inode on POSIX);
     // a different identity for the same path means the file was replaced.
     unsigned long long identity = 0;
+    // A plain file (not a directory, pipe or device).
+    bool regular = true;
 };
 
 struct Platform {
@@ -62,6 +64,8 @@ struct Platform {
     // Moves the read position to an absolute offset.
     virtual bool file_seek(int fh, long long offset) = 0;
     virtual void file_close(int fh) = 0;
+    // file_open_read opens plain files only: a pipe, device or directory gives -1
+    // (and never blocks the relay).
     virtual FileStat file_stat(const std::string& path) = 0;
     virtual FileStat file_stat_handle(int fh) = 0;
     // Reads a whole file; false when it cannot be opened or read completely.

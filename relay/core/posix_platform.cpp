@@ -51,9 +51,19 @@ void PosixPlatform::exit_process(int code)
 
 int PosixPlatform::file_open_read(const std::string& path)
 {
-    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC);
-    if (fd < 0)
+    // Non-blocking, so that opening a named pipe cannot hang the relay; anything
+    // but a plain file is then refused.
+    int fd = ::open(path.c_str(), O_RDONLY | O_CLOEXEC | O_NONBLOCK);
+    if (fd < 0) {
         last_errno_ = errno;
+        return -1;
+    }
+    struct stat st {};
+    if (::fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        ::close(fd);
+        last_errno_ = EINVAL;
+        return -1;
+    }
     return fd;
 }
 
@@ -128,6 +138,7 @@ static FileStat to_filestat(const struct stat& st)
     fs.exists = true;
     fs.size = static_cast<long long>(st.st_size);
     fs.identity = (static_cast<unsigned long long>(st.st_dev) << 40) ^ static_cast<unsigned long long>(st.st_ino);
+    fs.regular = S_ISREG(st.st_mode);
     return fs;
 }
 

@@ -83,6 +83,16 @@ void open_log(Relay& r)
     LogFollower& lf = r.log;
     if (lf.logopen || !r.settings.logfile)
         return;
+    FileStat st = r.platform->file_stat(*r.settings.logfile);
+    if (st.exists && !st.regular) {
+        // A pipe would block the relay, a directory or device never gives a log:
+        // keep waiting for a plain file at that path.
+        if (!lf.refusednotice)
+            console_printf(r, "The log %s is not a plain file: waiting for one.\n", r.settings.logfile->c_str());
+        lf.refusednotice = true;
+        return;
+    }
+    lf.refusednotice = false;
     int fh = r.platform->file_open_read(*r.settings.logfile);
     if (fh < 0)
         return;

@@ -21,6 +21,7 @@ struct LogFollower {
     unsigned long long identity = 0; // which file is open, to notice a replaced log
     bool skipping = false;           // dropping the rest of an over-long line
     int handling = 0;                // 1 while a line is with its processor
+    bool refusednotice = false;      // the console was told the path is no plain file
     // Replaces the mode's line processor when set (used by tests to watch lines).
     int (*processor)(Relay&, char*) = nullptr;
 };

@@ -179,3 +179,19 @@ TEST_F(Follower, CloseLogStartsOverOnTheNextOpen)
     EXPECT_EQ(g_lines.size(), 6u);
     EXPECT_EQ(g_lines.back(), "line 3");
 }
+
+TEST_F(Follower, APathThatIsNoPlainFileIsRefusedUntilOneAppears)
+{
+    t.fake.write_file("qconsole.log", "old\n");
+    t.fake.files["qconsole.log"]->regular = false; // a pipe, a directory, a device
+    for (int i = 0; i < 3; ++i)
+        open_log(r);
+    EXPECT_EQ(r.log.logopen, 0);
+    EXPECT_EQ(t.fake.out, "The log qconsole.log is not a plain file: waiting for one.\n");
+
+    t.fake.replace_file("qconsole.log", "line 1\n");
+    open_log(r);
+    ASSERT_EQ(r.log.logopen, 1);
+    pass();
+    EXPECT_EQ(g_lines, (std::vector<std::string>{"line 1"}));
+}

@@ -83,7 +83,7 @@ void FakePlatform::exit_process(int code)
 int FakePlatform::file_open_read(const std::string& path)
 {
     auto it = files.find(path);
-    if (it == files.end())
+    if (it == files.end() || !it->second->regular)
         return -1;
     int h = next_handle++;
     handles[h] = Handle{it->second, 0, false};
@@ -145,7 +145,8 @@ FileStat FakePlatform::file_stat(const std::string& path)
     auto it = files.find(path);
     if (it == files.end())
         return {};
-    return FileStat{true, static_cast<long long>(it->second->content.size()), it->second->identity};
+    return FileStat{true, static_cast<long long>(it->second->content.size()), it->second->identity,
+                    it->second->regular};
 }
 
 FileStat FakePlatform::file_stat_handle(int fh)
@@ -159,7 +160,7 @@ FileStat FakePlatform::file_stat_handle(int fh)
 bool FakePlatform::read_file(const std::string& path, std::string& out_text)
 {
     auto it = files.find(path);
-    if (it == files.end())
+    if (it == files.end() || !it->second->regular)
         return false;
     out_text = it->second->content;
     return true;

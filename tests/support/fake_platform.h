@@ -21,6 +21,7 @@ struct FakeExit {
 struct FakeFileData {
     std::string content;
     unsigned long long identity = 0;
+    bool regular = true; // false: a pipe, device or directory at the path
 };
 
 struct FakeSocket {
