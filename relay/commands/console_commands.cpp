@@ -1,7 +1,510 @@
-// Placeholder until the in-game commands land.
+// The "lbot" commands a player types at the game console. The game echoes them
+// into its console log, the log processor hands them here, and they are obeyed
+// without authorisation. They change what the owner's IRC commands change (the
+// effects are shared, see effects.h) and answer into the game console with
+// "print" packets; changes that concern the channel are announced there too.
+//
+// Three tables, each read like the command rows it implements: the switches, the
+// commands that answer before they act, and the rest with a small handler each.
 #include "relay/commands/console_commands.h"
 
-int console_command(Relay&, const char*)
+#include <cstdarg>
+#include <string>
+
+#include "relay/commands/args.h"
+#include "relay/commands/effects.h"
+#include "relay/config/colours.h"
+#include "relay/config/mapinfo.h"
+#include "relay/core/relay.h"
+#include "relay/core/scoped_flag.h"
+#include "relay/core/text.h"
+#include "relay/gamelog/phrases.h"
+#include "relay/gamelog/reports.h"
+#include "relay/irc/output.h"
+#include "relay/players/stats.h"
+#include "relay/players/table.h"
+#include "relay/query/status.h"
+
+namespace {
+
+// Head of every connectionless packet, then the print command.
+constexpr const char* kPrintHead = "\xff\xff\xff\xff"
+                                   "print\n";
+constexpr const char* kConsoleBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
+
+// The echoes of a command typed at the console (compared ignoring case).
+constexpr const char* kPrefixes[] = {"]/lbot ", "]\\lbot ", "]lbot "};
+
+const char* channel(const Relay& r)
 {
+    return cstr(r.settings.channel);
+}
+
+const char* or_empty(const Text& t)
+{
+    return t ? t->c_str() : "";
+}
+
+// One answer whose message is formatted; the message never serves as a format.
+__attribute__((format(printf, 2, 3))) void answerf(Relay& r, const char* format, ...)
+{
+    LineBuf message;
+    va_list ap;
+    va_start(ap, format);
+    message.vaddf(format, ap);
+    va_end(ap);
+    console_reply(r, message.c_str());
+}
+
+// ---- Switches -------------------------------------------------------------------
+
+// How a switch takes its word.
+enum class Take {
+    on_off,   // on / off
+    messages, // on / off, stored inverted
+    silent,   // on / off, announced in the channel before the answer
+    teammode, // on / off, announced in the channel before the answer
+};
+
+// One switch: its setting, and its answer while the switch is on or off.
+struct SwitchRow {
+    const char* word;
+    int BotSettings::*setting;
+    Take take;
+    const char* on;
+    const char* off;
+    void (*more)(Relay& r); // a further answer, or null
+};
+
+void answer_clantags(Relay& r)
+{
+    const TeamState& t = r.teams;
+    answerf(r, " CLAN TAGS ^1RED[%s^1]: ^7%s ^4BLUE[%s^4]: ^7%s\n", t.redteamname.c_str(), or_empty(t.redclantag),
+            t.blueteamname.c_str(), or_empty(t.blueclantag));
+}
+
+constexpr SwitchRow kSwitches[] = {
+    {"showfrags", &BotSettings::showfrags, Take::on_off, " SHOW FRAGS ^4ON^7...\n", " SHOW FRAGS ^1OFF^7...\n",
+     nullptr},
+    {"showplay", &BotSettings::showplay, Take::on_off, " SHOW PLAY ^4ON^7...\n", " SHOW PLAY ^1OFF^7...\n", nullptr},
+    {"useclantags", &BotSettings::useclantags, Take::on_off, " USE CLANTAGS ^4ON^7...\n",
+     " USE CLANTAGS ^1OFF^7...\n", answer_clantags},
+    {"playerstats", &BotSettings::playerstats, Take::on_off, " PLAYERSTATS ^4ON^7...\n", " PLAYERSTATS ^1OFF^7...\n",
+     nullptr},
+    // The off answer has always read so; players know it by these words.
+    {"et", &BotSettings::etsupport, Take::on_off, " ENEMY TERRITORY MODE ^4ON^7...\n",
+     " ENEMY TERRITORYOSP MODE ^1OFF^7...\n", nullptr},
+    {"osp", &BotSettings::osp, Take::on_off, " OSP MODE ^4ON^7...\n", " OSP MODE ^1OFF^7...\n", nullptr},
+    {"ospfight", &BotSettings::ospfight, Take::on_off, " ET/OSP FIGHT ^4ON^7...\n", " ET/OSP FIGHT ^1OFF^7...\n",
+     nullptr},
+    {"fight", &BotSettings::ospfight, Take::on_off, " ET/OSP FIGHT ^4ON^7...\n", " ET/OSP FIGHT ^1OFF^7...\n",
+     nullptr},
+    {"messages", &BotSettings::messages, Take::messages, " MESSAGE MODE ^4ON^7...\n", " MESSAGE MODE ^1OFF^7...\n",
+     nullptr},
+    {"teammode", &BotSettings::teammode, Take::teammode, " TEAM MODE ^4ON^7...\n", " TEAM MODE ^1OFF^7...\n",
+     nullptr},
+    {"silent", &BotSettings::silent, Take::silent, " SILENT MODE ^4ON^7...\n", " SILENT MODE ^1OFF^7...\n",
+     nullptr},
+};
+
+// Team mode switched from the game console is announced, as silent mode is.
+void set_teammode(Relay& r, const char* word)
+{
+    const int v = on_off_word(word);
+    if (v < 0)
+        return;
+    r.settings.teammode = v;
+    announce(r, (v ? kTeamModeOnText : kTeamModeOffText)[r.settings.langout]);
+}
+
+void run_switch(Relay& r, const SwitchRow& row, const ArgVector& args)
+{
+    BotSettings& s = r.settings;
+    const char* word = args.word(1);
+    switch (row.take) {
+    case Take::on_off: set_switch(s.*row.setting, word); break;
+    case Take::messages: set_messages(s, word); break;
+    case Take::silent: set_silent(r, word); break;
+    case Take::teammode: set_teammode(r, word); break;
+    }
+    const int v = s.*row.setting;
+    const bool on = row.take == Take::messages ? v == 0 : v != 0;
+    console_reply(r, on ? row.on : row.off);
+    if (row.more)
+        row.more(r);
+}
+
+// ---- Commands that answer first, then act ------------------------------------
+
+using Action = void (*)(Relay& r, const ArgVector& args);
+
+struct AnswerFirstRow {
+    const char* word;
+    const char* answer;
+    Action act;
+};
+
+void act_showscore(Relay& r, const ArgVector& args)
+{
+    if (args.count >= 2)
+        r.game.showscoretext = join_words(args, 1);
+    else
+        r.game.showscoretext.reset();
+    report_score(r, channel(r), 1);
+}
+
+void act_swapnames(Relay& r, const ArgVector&)
+{
+    swap_team_names(r.teams);
+}
+
+void act_swapscores(Relay& r, const ArgVector&)
+{
+    swap_team_scores(r.teams);
+}
+
+void act_swapplayers(Relay& r, const ArgVector&)
+{
+    swap_player_teams(r);
+}
+
+// Players too, in either mode: the player at the console sees the teams change.
+void act_swapteams(Relay& r, const ArgVector&)
+{
+    swap_team_names(r.teams);
+    swap_team_scores(r.teams);
+    swap_player_teams(r);
+}
+
+void act_statsclear(Relay& r, const ArgVector&)
+{
+    reset_player_stats(r);
+}
+
+void act_statsdelete(Relay& r, const ArgVector&)
+{
+    clear_players(r);
+}
+
+void act_channelstats(Relay& r, const ArgVector&)
+{
+    stats_on_request(r, channel(r));
+    r.game.fragcount = 0;
+}
+
+void act_say(Relay& r, const ArgVector& args)
+{
+    if (args.count < 2)
+        return;
+    LineBuf line;
+    line.start(r.colours.playercmd).add_char(' ').add(join_words(args, 1));
+    send_privmsg(r, channel(r), line.c_str());
+}
+
+constexpr AnswerFirstRow kAnswerFirst[] = {
+    {"showscore", " DONE...\n", act_showscore},
+    {"swapnames", " TEAM NAMES/CLANTAGS ^4SWAPPED^7...\n", act_swapnames},
+    {"swapscores", " TEAM SCORES ^4SWAPPED^7...\n", act_swapscores},
+    {"swapplayers", " PLAYERS TEAMS ^4SWAPPED^7...\n", act_swapplayers},
+    {"swapteams", " TEAM NAMES/CLANTAGS/PLAYERS/SCORES ^4SWAPPED^7...\n", act_swapteams},
+    {"statsclear", " STATS HAVE BEEN CLEARED^7...\n", act_statsclear},
+    {"statsdelete", " STATS HAVE BEEN DELETED^7...\n", act_statsdelete},
+    {"channelstats", " STATS WILL BE SENT TO CHANNEL^7...\n", act_channelstats},
+    {"say", " DONE...\n", act_say},
+};
+
+// ---- Commands with their own handler ----------------------------------------------
+
+// Answers by value: flood protection 0, 1, 2; languages by number.
+constexpr const char* kFloodAnswers[] = {
+    " IRC FLOODPROTECT ^1OFF^7...\n",
+    " IRC FLOODPROTECT ^4ON^7...\n",
+    " IRC FLOODPROTECT ^4ON AND SKIP^7...\n",
+};
+// [usetime on][counting up]
+constexpr const char* kUsetimeAnswers[2][2] = {
+    {" USE TIME ^1OFF^7 / MODE ^4DOWN^7...\n", " USE TIME ^1OFF^7 / MODE ^4UP^7...\n"},
+    {" USE TIME ^4ON^7 / MODE ^4DOWN^7...\n", " USE TIME ^4ON^7 / MODE ^4UP^7...\n"},
+};
+constexpr LangText kLanginAnswers = {{
+    " LOGFILE LANG:^4 English^7...",
+    " LOGFILE LANG:^4 German^7...",
+    " LOGFILE LANG:^4 English^7...", // no Dutch logs
+}};
+constexpr LangText kLangoutAnswers = {{
+    " LANGOUT:^4 English^7...",
+    " LANGOUT:^4 German^7...",
+    " LANGOUT:^4 Dutch^7...",
+}};
+
+void cmd_floodprotect(Relay& r, const ArgVector& args)
+{
+    set_floodprotect(r.settings, args.word(1));
+    const int v = r.settings.floodprotect;
+    console_reply(r, kFloodAnswers[v <= 0 ? 0 : v == 1 ? 1 : 2]);
+}
+
+void cmd_byterate(Relay& r, const ArgVector& args)
+{
+    set_byterate(r.settings, args.word(1));
+    answerf(r, " IRC BYTERATE^4 %d ^7bytes/minute...\n", r.settings.byterate);
+}
+
+void cmd_statsafter(Relay& r, const ArgVector& args)
+{
+    set_statsafter(r.settings, args.word(1));
+    answerf(r, " STATS AFTER^4 %d ^7FRAGS...\n", r.settings.statsafter);
+}
+
+void cmd_usetime(Relay& r, const ArgVector& args)
+{
+    set_usetime(r.settings, args.word(1));
+    const BotSettings& s = r.settings;
+    console_reply(r, kUsetimeAnswers[s.usetime != 0][s.timedirection == 1]);
+}
+
+// The language commands announce the output language after the answer, with or
+// without a word.
+void cmd_langin(Relay& r, const ArgVector& args)
+{
+    set_langin(r.settings, args.word(1));
+    console_reply(r, kLanginAnswers[r.settings.langin]);
+    announce(r, kLanguageText[r.settings.langout]);
+}
+
+void cmd_langout(Relay& r, const ArgVector& args)
+{
+    set_langout(r.settings, args.word(1));
+    console_reply(r, kLangoutAnswers[r.settings.langout]);
+    announce(r, kLanguageText[r.settings.langout]);
+}
+
+void cmd_linesread(Relay& r, const ArgVector&)
+{
+    answerf(r, " LINES READ:^4 %d^7...\n", r.log.linesread);
+}
+
+void cmd_score(Relay& r, const ArgVector& args)
+{
+    set_team_score(r, args);
+    const TeamState& t = r.teams;
+    answerf(r, " ^7SCORE ^1%s^1: %d ^4%s^4: %d^7...\n", t.redteamname.c_str(), t.redscore(), t.blueteamname.c_str(),
+            t.bluescore());
+}
+
+void cmd_clantag(Relay& r, const ArgVector& args)
+{
+    set_team_text(r, args, true);
+    const TeamState& t = r.teams;
+    answerf(r,
+            r.settings.useclantags ? " USE CLAN TAGS: ^4ON^7 -> ^1RED[%s^1]: ^7%s ^4BLUE[%s^4]: ^7%s\n"
+                                   : " USE CLAN TAGS: ^1OFF^7 -> ^1RED[%s^1]: ^7%s ^4BLUE[%s^4]: ^7%s\n",
+            t.redteamname.c_str(), or_empty(t.redclantag), t.blueteamname.c_str(), or_empty(t.blueclantag));
+}
+
+void cmd_renameteam(Relay& r, const ArgVector& args)
+{
+    set_team_text(r, args, false);
+    answerf(r, " TEAM NAMES ^1RED: ^7%s ^4BLUE: ^7%s\n", r.teams.redteamname.c_str(), r.teams.blueteamname.c_str());
+}
+
+void answer_maptime(Relay& r)
+{
+    const int t = r.game.maptime;
+    answerf(r, " MAP TIME ^4SET TO %d:%02d^7...\n", t / 60, t % 60);
+}
+
+// Without a name the map stays and its length is looked up again.
+void cmd_map(Relay& r, const ArgVector& args)
+{
+    set_map(r, args.word(1));
+    if (r.game.map)
+        answerf(r, " MAP ^4%s^7...\n", r.game.map->c_str());
+    else
+        console_reply(r, " MAP ^1unknown^7...\n");
+    answer_maptime(r);
+}
+
+void restart_clock_text(Relay& r)
+{
+    GameState& g = r.game;
+    g.clocktext = make_time(r, g.mapstarttime, r.platform->now(), g.maptime);
+}
+
+void cmd_maptime(Relay& r, const ArgVector& args)
+{
+    if (args.count >= 2) {
+        const int t = parse_time_word(args.word(1));
+        if (t < 0)
+            return;
+        r.game.maptime = t;
+    }
+    restart_clock_text(r);
+    answer_maptime(r);
+}
+
+void cmd_settime(Relay& r, const ArgVector& args)
+{
+    const int t = parse_time_word(args.word(1));
+    if (t < 0)
+        return;
+    set_game_time(r, t);
+    restart_clock_text(r);
+    answerf(r, " TIME ^4RESET TO %d:%02d^7...\n", t / 60, t % 60);
+    if (!r.settings.showplay)
+        return;
+    LineBuf line;
+    line.start(r.colours.mapstart, r.game.clocktext)
+        .addf(" %s%d:%02d", phrase(PH_TIME_SET_TO, r.settings.langout), t / 60, t % 60);
+    // Flood protection may hold this line back but never skips it.
+    ScopedFlag event(r.game.eventline);
+    send_privmsg(r, channel(r), line.c_str());
+}
+
+// A new game begins now: statistics, players and scores start from nothing, the
+// game server is asked for map and limits, and the clock starts.
+void cmd_start(Relay& r, const ArgVector&)
+{
+    reset_player_stats(r);
+    clear_players(r);
+    console_reply(r, " SCORES/STATS ^4RESET^7...\n");
+    r.teams.redscore() = 0;
+    r.teams.bluescore() = 0;
+
+    LineBuf line;
+    line.start(r.colours.playercmd).add(" Team scores/Player stats reset...");
+    send_privmsg(r, channel(r), line.c_str());
+
+    {
+        ScopedFlag quiet(r.game.silentquery);
+        quiet_status_query(r);
+    }
+
+    GameState& g = r.game;
+    g.mapstarttime = r.platform->now();
+    restart_clock_text(r);
+    if (r.settings.showplay) {
+        const int lang = r.settings.langout;
+        line.start(r.colours.mapstart, g.clocktext);
+        if (g.map)
+            line.addf(" %s%s %s", phrase(PH_PLAY_ON, lang), g.map->c_str(), phrase(PH_STARTED, lang));
+        else
+            line.addf(" %smap %s", phrase(PH_PLAY_ON, lang), phrase(PH_STARTED, lang));
+        send_privmsg(r, channel(r), line.c_str());
+    }
+    report_gametype(r, channel(r));
+    report_scorelimit(r, channel(r));
+    report_timelimit(r, channel(r));
+}
+
+void cmd_server(Relay& r, const ArgVector& args)
+{
+    if (args.count >= 3)
+        set_game_server(r, args.word(1), args.word(2));
+    const BotSettings& s = r.settings;
+    answerf(r, " SERVER:^4 %s:%s^7...\n", or_empty(s.serverhost), or_empty(s.serverport));
+}
+
+void cmd_loadmaps(Relay& r, const ArgVector&)
+{
+    const std::string file = or_empty(r.settings.mapfile);
+    load_mapinfo(r, file.c_str());
+    answerf(r, " MAPSINFO %s ^4RELOADED [%d]^7...\n", file.c_str(), r.maps.mapsloaded);
+}
+
+void cmd_loadcolors(Relay& r, const ArgVector&)
+{
+    const std::string file = or_empty(r.settings.colorfile);
+    load_colours(r, file.c_str());
+    answerf(r, " COLORINFO %s ^4RELOADED^7...\n", file.c_str());
+}
+
+// No answer, no goodbye line and no pause: the player sees the relay go.
+void cmd_quit(Relay& r, const ArgVector&)
+{
+    quit_relay(r);
+}
+
+struct CommandRow {
+    const char* word;
+    Action handler;
+};
+
+constexpr CommandRow kCommands[] = {
+    {"floodprotect", cmd_floodprotect},
+    {"byterate", cmd_byterate},
+    {"statsafter", cmd_statsafter},
+    {"usetime", cmd_usetime},
+    {"langin", cmd_langin},
+    {"langout", cmd_langout},
+    {"linesread", cmd_linesread},
+    {"score", cmd_score},
+    {"clantag", cmd_clantag},
+    {"renameteam", cmd_renameteam},
+    {"map", cmd_map},
+    {"maptime", cmd_maptime},
+    {"settime", cmd_settime},
+    {"start", cmd_start},
+    {"server", cmd_server},
+    {"loadmaps", cmd_loadmaps},
+    {"loadcolors", cmd_loadcolors},
+    {"quit", cmd_quit},
+};
+
+// The text after the echo's prefix, or null when the line has none.
+const char* after_prefix(const char* line)
+{
+    for (const char* prefix : kPrefixes) {
+        const std::size_t n = std::char_traits<char>::length(prefix);
+        if (safe_strnicmp(line, prefix, n) == 0)
+            return line + n;
+    }
+    return nullptr;
+}
+
+} // namespace
+
+void console_reply(Relay& r, const char* text)
+{
+    IrcState& irc = r.irc;
+    if (!irc.localopen)
+        return;
+    LineBuf packet;
+    packet.add(kPrintHead).add(kConsoleBanner).add(text);
+    // A lost answer is not worth a word: the game console is on this machine.
+    r.platform->sock_send(irc.localsocket, packet.c_str(), packet.len);
+}
+
+int console_command(Relay& r, const char* line)
+{
+    const char* rest = line ? after_prefix(line) : nullptr;
+    if (!rest)
+        return 0;
+    // A log written with CR LF line ends leaves the CR on the line: it belongs to
+    // no word.
+    std::string text(rest);
+    while (!text.empty() && (text.back() == '\r' || text.back() == '\n'))
+        text.pop_back();
+
+    ArgVector args;
+    if (split_args(r, text.c_str(), args) == 0)
+        return 0;
+    const char* word = args.word(0);
+    for (const SwitchRow& row : kSwitches)
+        if (safe_stricmp(word, row.word) == 0) {
+            run_switch(r, row, args);
+            return 0;
+        }
+    for (const AnswerFirstRow& row : kAnswerFirst)
+        if (safe_stricmp(word, row.word) == 0) {
+            console_reply(r, row.answer);
+            row.act(r, args);
+            return 0;
+        }
+    for (const CommandRow& row : kCommands)
+        if (safe_stricmp(word, row.word) == 0) {
+            row.handler(r, args);
+            return 0;
+        }
     return 0;
 }

@@ -4,6 +4,7 @@
 #include <utility>
 
 #include "relay/commands/args.h"
+#include "relay/config/mapinfo.h"
 #include "relay/core/relay.h"
 #include "relay/core/scoped_flag.h"
 #include "relay/core/text.h"
@@ -187,6 +188,13 @@ void swap_team_names(TeamState& t)
 void swap_team_scores(TeamState& t)
 {
     std::swap(t.teamscores[1], t.teamscores[2]);
+}
+
+void set_map(Relay& r, const char* name)
+{
+    if (name)
+        r.game.map = std::string(name);
+    r.game.maptime = map_time(r);
 }
 
 void set_game_time(Relay& r, int t)

@@ -43,6 +43,9 @@ void set_team_score(Relay& r, const ArgVector& args);
 void swap_team_names(TeamState& t); // names and clan tags
 void swap_team_scores(TeamState& t);
 
+// name, when given, becomes the current map; either way the map's length is
+// looked up again in the map information file (0 when it is not listed).
+void set_map(Relay& r, const char* name);
 // Starts the game clock so that it shows t seconds now: time played when counting
 // up (or the map length is unknown), time left when counting down.
 void set_game_time(Relay& r, int t);

@@ -113,11 +113,9 @@ void cmd_operator(Relay& r, const char* to, const ArgVector&)
 
 void cmd_map(Relay& r, const char* to, const ArgVector& args)
 {
-    GameState& g = r.game;
-    if (args.count >= 2) {
-        g.map = std::string(args.word(1));
-        g.maptime = map_time(r);
-    }
+    const GameState& g = r.game;
+    if (args.count >= 2)
+        set_map(r, args.word(1));
     reply_banner(r, to);
     if (g.map)
         replyf(r, to, ":%c1,0 CURRENT MAP:%c12 %s", g.map->c_str());
