@@ -126,6 +126,78 @@ const char* find_in(const char* line, const char* text)
     return *text ? std::strstr(line, text) : nullptr;
 }
 
+// The last place of text in line where only the end of the sentence follows it:
+// blanks, dots, exclamation marks, a carriage return or colour codes. A player
+// event is told by the phrase that ends its line, so a name that contains a
+// phrase cannot make another event of it.
+const char* find_at_end(const char* line, const char* text)
+{
+    if (!*text)
+        return nullptr;
+    const char* found = nullptr;
+    for (const char* at = std::strstr(line, text); at; at = std::strstr(at + 1, text))
+        found = at;
+    if (!found)
+        return nullptr;
+    for (const char* p = found + std::strlen(text); *p; ++p) {
+        if (*p == '^' && p[1]) {
+            ++p;
+            continue;
+        }
+        if (*p != ' ' && *p != '.' && *p != '!' && *p != '\r')
+            return nullptr;
+    }
+    return found;
+}
+
+// True when name (without colour codes) is a player of the table.
+bool known_player(const Relay& r, const std::string& name)
+{
+    if (name.empty())
+        return false;
+    for (int i = 0; i < r.players.playercount; ++i) {
+        const PlayerRecord& p = r.players.slots[i];
+        if (p.id != -1 && p.name && *p.name == name)
+            return true;
+    }
+    return false;
+}
+
+// The game closes a player's name with "^7" and goes on with a blank or "'s": a
+// line that starts so with a known player's name is the game speaking of that
+// player, whatever the name looks like (chat marks, "]lbot", death phrases).
+bool about_known_player(const Relay& r, const char* line)
+{
+    int looked = 0;
+    for (const char* at = std::strstr(line, "^7"); at && looked < 8; at = std::strstr(at + 2, "^7"), ++looked) {
+        if (at[2] != ' ' && at[2] != '\'')
+            continue;
+        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
+        if (known_player(r, name))
+            return true;
+    }
+    return false;
+}
+
+// A chat line: a speaker, the chat mark, then the chat colour.
+bool chat_shaped(const char* line)
+{
+    const char* at = std::strstr(line, kChatText);
+    return at && at != line;
+}
+
+// The speaker of a chat-shaped line is a known player.
+bool known_speaker(const Relay& r, const char* line)
+{
+    int looked = 0;
+    for (const char* at = std::strstr(line, kChatText); at && looked < 8; at = std::strstr(at + 1, kChatText), ++looked) {
+        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
+        if (known_player(r, name))
+            return true;
+    }
+    return false;
+}
+
 bool begins_with(const char* line, std::string_view text)
 {
     return !text.empty() && std::strncmp(line, text.data(), text.size()) == 0;
@@ -376,11 +448,12 @@ bool osp_line(Relay& r, const char* line)
 }
 
 // Joins, arrivals and departures. False when the line holds none of them.
-bool player_line(Relay& r, const char* line)
+// closed_name: the phrase must follow a name closed by "^7", as the game writes it.
+bool player_line(Relay& r, const char* line, bool closed_name = false)
 {
     for (const PlayerPhrase& p : kPlayerPhrases) {
-        const char* at = find_in(line, in_phrase(r, p.phrase));
-        if (!at)
+        const char* at = find_at_end(line, in_phrase(r, p.phrase));
+        if (!at || (closed_name && (at - line < 2 || at[-2] != '^' || at[-1] != '7')))
             continue;
         const std::string rawname(line, static_cast<std::size_t>(at - line));
         const std::string name = strip_colours(r.settings.osp, rawname.c_str());
@@ -477,13 +550,24 @@ int process_console_line(Relay& r, char* line)
     trace(r, 11, "lbuffer[%s]\r\n", line);
     r.game.clocktext = make_time(r, r.game.mapstarttime, r.platform->now(), r.game.maptime);
 
-    // What players say is only ever chat. Without this a player could fake kills,
-    // round wins and departures by typing the game's sentences, and a player named
-    // "]lbot quit" would steer the relay with every chat line.
-    if (std::strstr(line, kChatMarker)) {
+    // What players say is only ever chat, and what the game says of a player is
+    // never chat nor a console command, whatever the player's name. Without this a
+    // player could fake kills, round wins and departures by typing the game's
+    // sentences, hide their own kills behind a name with the chat mark, or steer
+    // the relay with a name such as "]lbot quit".
+    const bool about_player = about_known_player(r, line);
+    if (!about_player && chat_shaped(line)) {
+        // A speaker nobody knows yet may be a new player whose name carries the
+        // chat mark: the sentence that ends the line decides.
+        if (!known_speaker(r, line) && player_line(r, line, true))
+            return 0;
         chat_line(r, line);
         return 0;
     }
+    // Player events first: their phrase ends the line, so a death phrase inside a
+    // name cannot turn a join into a kill.
+    if (player_line(r, line))
+        return 0;
     if (parse_kill_text(r, line))
         return 0;
     if (r.settings.osp && osp_line(r, line))
@@ -521,7 +605,7 @@ int process_console_line(Relay& r, char* line)
             score_limit(r, id);
             return 0;
         }
-    if (player_line(r, line))
+    if (about_player)
         return 0;
     if (line[0] == ']')
         bracket_line(r, line);

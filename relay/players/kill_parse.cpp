@@ -7,6 +7,7 @@
 
 #include "relay/core/lang.h"
 #include "relay/core/relay.h"
+#include "relay/players/table.h"
 #include "relay/core/text.h"
 #include "relay/players/kill_count.h"
 #include "relay/players/register.h"
@@ -69,6 +70,32 @@ constexpr DeathMessage kDeathMessages[] = {
     {log_text(" fell to his death.", " str\374zte sich zu Tode.."), kKillSelfOrWorld, kNone, 24, Row::alone},
 };
 
+// Length of the longest name of a known player that text starts with, followed by
+// a blank; 0 for none. A death phrase inside that name is part of the name.
+std::size_t known_name_length(const Relay& r, const std::string& text)
+{
+    std::size_t best = 0;
+    for (int i = 0; i < r.players.playercount; ++i) {
+        const PlayerRecord& p = r.players.slots[i];
+        if (p.id == -1 || !p.name || p.name->size() <= best || p.name->size() >= text.size())
+            continue;
+        if (text.compare(0, p.name->size(), *p.name) == 0 && text[p.name->size()] == ' ')
+            best = p.name->size();
+    }
+    return best;
+}
+
+// The place of the weapon suffix: the one that ends the text when there is one
+// (a killer's name may hold a suffix of its own), else the first.
+const char* find_suffix(const char* rest, const std::string& suffix)
+{
+    const char* first = std::strstr(rest, suffix.c_str());
+    const std::size_t len = std::strlen(rest);
+    if (len >= suffix.size() && std::strcmp(rest + len - suffix.size(), suffix.c_str()) == 0)
+        return rest + len - suffix.size();
+    return first;
+}
+
 } // namespace
 
 int parse_kill_text(Relay& r, const char* line)
@@ -86,10 +113,11 @@ int parse_kill_text(Relay& r, const char* line)
     const int lang = r.settings.langin;
 
     const char* s = copy.c_str();
+    const char* from = s + known_name_length(r, copy);
     const DeathMessage* row = nullptr;
     const char* at = nullptr;
     for (const DeathMessage& m : kDeathMessages) {
-        at = std::strstr(s, m.text[lang]);
+        at = std::strstr(from, m.text[lang]);
         if (at) {
             row = &m;
             break;
@@ -113,7 +141,7 @@ int parse_kill_text(Relay& r, const char* line)
         int weapon = row->weapon;
         for (const Suffix* x = row->suffixes.begin; x != row->suffixes.end; ++x) {
             const std::string suffix = std::string(kSuffixLead[lang]) + x->name;
-            const char* found = std::strstr(rest, suffix.c_str());
+            const char* found = find_suffix(rest, suffix);
             if (found) {
                 killer.assign(rest, static_cast<std::size_t>(found - rest));
                 weapon = x->weapon;

@@ -400,6 +400,47 @@ TEST_F(ConsoleLines, ChatCannotPassItselfOffAsAConsoleCommandOrEvent)
     EXPECT_EQ(lines[0], "PRIVMSG #chan :{C}0,1{C}4 Eve{C}0: {C}3Red team eliminated! ");
 }
 
+TEST_F(ConsoleLines, NamesCanNeitherHideTheirOwnReportsNorFakeOthers)
+{
+    r.settings.messages = 0;
+    r.settings.showconnectinfo = 64;
+    struct Case {
+        const char* name; // as the game writes it
+        const char* plain;
+    };
+    for (const Case& c : {Case{"Hid^7: x", "Hid: x"}, Case{"^1Hid^7: ^2x", "Hid: x"},
+                          Case{"Fake was shot by Spoof's M4", "Fake was shot by Spoof's M4"},
+                          Case{"]lbot quit", "]lbot quit"}}) {
+        clear_players(r);
+        r.game.fragcount = 0;
+        player(1, "Ann", kTeamBlue);
+        forget_sent();
+        const std::string n = c.name;
+        feed(n + "^7 is connecting...");
+        feed(n + "^7 joined the red team.");
+        feed("Ann^7 was shot by " + n + "^7's M4");
+        feed(n + "^7 called a vote."); // a sentence the relay does not know
+        feed("^1" + n + "^7: ^2gg");
+        // The join and the kill are the player's own, and counted as such.
+        const int slot = [&] {
+            for (int i = 0; i < r.players.playercount; ++i)
+                if (r.players.slots[i].name == std::string(c.plain))
+                    return i;
+            return -1;
+        }();
+        ASSERT_GE(slot, 0) << c.name;
+        EXPECT_EQ(r.players.slots[slot].team, kTeamRed) << c.name;
+        EXPECT_EQ(r.players.slots[slot].kills, 1) << c.name;
+        EXPECT_EQ(r.game.fragcount, 1) << c.name;
+        const std::vector<std::string> lines = sent();
+        ASSERT_EQ(lines.size(), 3u) << c.name; // join, kill, chat
+        EXPECT_NE(lines[0].find("joined the red team."), std::string::npos) << lines[0];
+        EXPECT_NE(lines[1].find("was shot by"), std::string::npos) << lines[1];
+        EXPECT_NE(lines[2].find("gg"), std::string::npos) << lines[2];
+        EXPECT_EQ(r.settings.showfrags, 1);
+    }
+}
+
 // ---- Chat ------------------------------------------------------------------------
 
 TEST_F(ConsoleLines, ChatRelayingRules)
