@@ -430,8 +430,15 @@ int handle_irc_line(Relay& r)
     split_irc_line(r, irc.ircinbuf);
     if (irc.ircargcount == 0)
         return 0;
+    // An owner's password travels in a private message: below the most detailed
+    // level the trace shows that such a line came, not the password.
+    const bool secret = irc.ircargcount >= 4 && std::strcmp(irc.ircargs[1], "PRIVMSG") == 0 &&
+                        (safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 || safe_strnicmp(irc.ircargs[3], "!newpass", 8) == 0);
     for (int i = 0; i < irc.ircargcount; ++i)
-        trace(r, 11, "arg[%d][%s]\r\n", i, irc.ircargs[i]);
+        if (secret && i == 3 && !tracing(r, 101))
+            trace(r, 11, "arg[%d][%.*s ...]\r\n", i, safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 ? 5 : 8, irc.ircargs[3]);
+        else
+            trace(r, 11, "arg[%d][%s]\r\n", i, irc.ircargs[i]);
 
     const char* a0 = irc.ircargs[0];
     if (std::strcmp(a0, "NOTICE") == 0)

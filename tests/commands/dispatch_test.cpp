@@ -220,3 +220,19 @@ TEST(TimeWords, MinutesColonSeconds)
 }
 
 } // namespace
+
+namespace {
+
+TEST_F(CommandTest, PasswordsStayOutOfTheTraceBelowItsMostDetailedLevel)
+{
+    t.trace_on(11);
+    msg("Boss", "!pass s3cret");
+    msg("Boss", "!newpass s3cret n3wpw n3wpw");
+    const std::string traced = t.traced();
+    EXPECT_NE(traced.find("arg[3][!pass ...]"), std::string::npos) << traced;
+    EXPECT_EQ(traced.find("s3cret"), std::string::npos) << traced;
+    EXPECT_EQ(traced.find("n3wpw"), std::string::npos) << traced;
+    EXPECT_EQ(t.fake.out.find("s3cret"), std::string::npos);
+}
+
+} // namespace
