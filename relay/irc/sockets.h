@@ -21,7 +21,8 @@ uint32_t resolve_address(Relay& r, const char* host);
 int open_tcp(Relay& r, const char* host, const char* port_text);
 
 // Opens a UDP socket "connected" to host:port: the handle, or -1. It is stored in
-// r.irc.localsocket when host is exactly "127.0.0.1", otherwise in r.irc.querysocket.
+// r.irc.localsocket when host is exactly "127.0.0.1", otherwise in r.irc.querysocket
+// (with the peer's address and port in r.irc.queryaddress and r.irc.queryport).
 int open_udp(Relay& r, const char* host, const char* port_text);
 
 // Connects a socket without blocking longer than timeout_ms; leaves it non-blocking.
