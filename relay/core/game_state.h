@@ -15,6 +15,7 @@ struct GameState {
     int scorelimit = 0;
     int gametype = 0;          // 0 none, 5 inf, 6 dem, 7 ctf, 8 dm, 9 tdm
     long long lastactivity = 0; // last kill or flag event (server mode)
+    long long mapstartlogtime = 0; // server log time (seconds) of the last map start
     int eventline = 0;         // an event report is being sent: never skipped
     int fragcount = 0;         // kill events since the last statistics report
     int statsonrequest = 0;    // a statistics report runs because a command asked
