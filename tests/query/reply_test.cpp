@@ -79,7 +79,8 @@ TEST(StatusReplyWalk, LinesAreTakenByTheirPlaceInTheReply)
 
 TEST(StatusReplyWalk, LinesComeWithoutTheirLineEnds)
 {
-    ReplyWalk w = walk_status_reply(H + "\n" + kInfo + "\n5 48 \"Bob\"\n1 2 \"Al\"", false);
+    const std::string bytes = H + "\n" + kInfo + "\n5 48 \"Bob\"\n1 2 \"Al\"";
+    ReplyWalk w = walk_status_reply(bytes, false); // the lines are views into bytes
     ASSERT_EQ(w.lines.size(), 4u);
     EXPECT_EQ(w.lines[1].text, kInfo);
     EXPECT_EQ(w.lines[2].text, "5 48 \"Bob\"");
