@@ -466,3 +466,35 @@ TEST_F(ServerLines, TracesTheStampAndThePlayerChanges)
 }
 
 } // namespace
+
+namespace {
+
+// Lines made of random pieces of real lines: the processor always returns 0, never
+// writes into the line, and the map clock never shows a minus sign.
+TEST_F(ServerLines, RandomLinesNeverBreakTheRelay)
+{
+    const std::string stamps[] = {"  1:23 ", "99999999999:75 ", "0:00 ", "-5:-5 ", "", "12:", " 300:59  "};
+    const std::string keywords[] = {"Kill", "Item", "InitGame", "ClientUserinfoChanged", "ClientConnect",
+                                    "ClientDisconnect", "ClientBegin", "red", "score", "say", "Exit", "ExitLevel", "x"};
+    const std::string pieces[] = {"99999999999", ":", " ", "\\", "t", "1", "3", "team_CTF_redflag", "n\\", "-",
+                                  "^1", "mapname", "timelimit", "\xff", "Timelimit hit"};
+    unsigned seed = 777;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    r().settings.messages = 0;
+    for (int round = 0; round < 3000; ++round) {
+        std::string line = stamps[next() % std::size(stamps)] + keywords[next() % std::size(keywords)] + ":";
+        if (next() % 4 != 0)
+            line += " ";
+        const unsigned parts = next() % 12;
+        for (unsigned i = 0; i < parts; ++i)
+            line += pieces[next() % std::size(pieces)];
+        feed(line);
+    }
+    EXPECT_LE(r().players.playercount, kMaxPlayers);
+    const std::string all = sent();
+    EXPECT_NE(all, "");
+    EXPECT_EQ(all.find("[-"), std::string::npos) << visible(all);
+    EXPECT_EQ(all.find("*-"), std::string::npos) << visible(all);
+}
+
+} // namespace

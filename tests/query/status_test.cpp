@@ -308,3 +308,31 @@ TEST_F(StatusQuery, PrintPacketsGoToTheLocalGameClientOnly)
 }
 
 } // namespace
+
+namespace {
+
+// Replies made of random pieces of real replies and random bytes: whatever comes,
+// the relay keeps running and its player table within bounds.
+TEST_F(StatusQuery, RandomRepliesNeverBreakTheRelay)
+{
+    const std::string pieces[] = {H, "\n", "\\", "mapname", "timelimit", "g_gametype", "sv_hostname", "^", "\"", " ",
+                                  "-", "999999999999", "5 48 2 \"^1Bob\"\n", std::string(1, '\0'), "\xff", "\r"};
+    unsigned seed = 12345;
+    auto next = [&seed] { return seed = seed * 1103515245u + 12345u, (seed >> 16) & 0x7fff; };
+    for (int round = 0; round < 300; ++round) {
+        std::string reply;
+        const unsigned parts = next() % 60;
+        for (unsigned i = 0; i < parts; ++i) {
+            if (next() % 4 == 0)
+                reply += static_cast<char>(next() & 0xff);
+            else
+                reply += pieces[next() % std::size(pieces)];
+        }
+        answer(reply);
+        run_status_query(r());
+        ASSERT_LE(r().players.playercount, kMaxPlayers);
+        ASSERT_EQ(r().query.replyfill, 0);
+    }
+}
+
+} // namespace
