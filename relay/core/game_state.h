@@ -16,6 +16,7 @@ struct GameState {
     int scorelimit = 0;
     int gametype = kGameNone;
     long long lastactivity = 0; // last kill or flag event (server mode)
+    long long mapstartlogtime = 0; // server log time (seconds) of the last map start
     int eventline = 0;         // an event report is being sent: never skipped
     int fragcount = 0;         // kill events since the last statistics report
     int statsonrequest = 0;    // a statistics report runs because a command asked

@@ -92,6 +92,9 @@ struct Platform {
     // Sending never raises a signal on a broken connection.
     virtual long sock_send(int s, const char* data, std::size_t len) = 0;
     virtual long sock_recv(int s, char* buf, std::size_t len) = 0;
+    // Receives one datagram (UDP): at most len bytes of it, the rest of a longer
+    // datagram is lost. from_addr (network order) and from_port tell its sender.
+    virtual long sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port) = 0;
     virtual SockErr sock_last_error() = 0;
     // With hard set the connection is reset (linger 0) instead of shut down.
     virtual int sock_close(int s, bool hard) = 0;

@@ -302,6 +302,24 @@ long PosixPlatform::sock_recv(int s, char* buf, std::size_t len)
     return static_cast<long>(n);
 }
 
+long PosixPlatform::sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port)
+{
+    sockaddr_in a{};
+    socklen_t alen = sizeof a;
+    ssize_t n;
+    do {
+        alen = sizeof a;
+        n = ::recvfrom(s, buf, len, 0, reinterpret_cast<sockaddr*>(&a), &alen);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        last_errno_ = errno;
+        return -1;
+    }
+    from_addr = a.sin_family == AF_INET ? a.sin_addr.s_addr : 0;
+    from_port = a.sin_family == AF_INET ? ntohs(a.sin_port) : 0;
+    return static_cast<long>(n);
+}
+
 SockErr PosixPlatform::sock_last_error()
 {
     switch (last_errno_) {

@@ -29,6 +29,7 @@ struct PosixPlatform final : Platform {
     int sock_pending_error(int s) override;
     long sock_send(int s, const char* data, std::size_t len) override;
     long sock_recv(int s, char* buf, std::size_t len) override;
+    long sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port) override;
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;

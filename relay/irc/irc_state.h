@@ -1,6 +1,8 @@
 // State of the IRC connection: sockets, input buffer, current message, output history.
 #pragma once
 
+#include <cstdint>
+
 inline constexpr int kIrcBufSize = 32768;  // input and output buffers; data up to 32767 bytes
 inline constexpr int kIrcArgSlots = 20;    // arguments kept of one message
 inline constexpr int kIrcArgSize = 1024;   // one argument: at most 1023 characters and a zero
@@ -23,6 +25,10 @@ struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
     int querysocket = 0;
     int localsocket = 0;
+    // Where the query socket is connected (address in network order): status
+    // replies from anywhere else are dropped.
+    uint32_t queryaddress = 0;
+    uint16_t queryport = 0;
 
     int ircconnected = 0;
     int ircjoined = 0;

@@ -19,10 +19,13 @@ uint16_t port_number(const char* port_text)
     return static_cast<uint16_t>(v);
 }
 
-// Shared steps of open_tcp and open_udp; slot is the field that receives the handle.
-int open_socket(Relay& r, const char* host, const char* port_text, bool tcp, int& slot)
+// Shared steps of open_tcp and open_udp; slot is the field that receives the handle,
+// address and port receive the peer's.
+int open_socket(Relay& r, const char* host, const char* port_text, bool tcp, int& slot, uint32_t& address,
+                uint16_t& port)
 {
-    uint32_t address = resolve_address(r, host);
+    address = resolve_address(r, host);
+    port = port_number(port_text);
     if (address == 0) {
         console_printf(r, "Error: address %s unknown\n", host ? host : "");
         return -1;
@@ -33,7 +36,7 @@ int open_socket(Relay& r, const char* host, const char* port_text, bool tcp, int
         return -1;
     }
     r.platform->sock_bind_any(slot);
-    if (connect_with_timeout(r, slot, address, port_number(port_text), kConnectTimeoutMs) != 0) {
+    if (connect_with_timeout(r, slot, address, port, kConnectTimeoutMs) != 0) {
         close_socket(r, slot, 1);
         return -1;
     }
@@ -69,12 +72,20 @@ uint32_t resolve_address(Relay& r, const char* host)
 
 int open_tcp(Relay& r, const char* host, const char* port_text)
 {
-    return open_socket(r, host, port_text, true, r.irc.ircsocket);
+    uint32_t address = 0;
+    uint16_t port = 0;
+    return open_socket(r, host, port_text, true, r.irc.ircsocket, address, port);
 }
 
 int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use)
 {
-    return open_socket(r, host, port_text, false, use == UdpFor::local ? r.irc.localsocket : r.irc.querysocket);
+    if (use == UdpFor::local) {
+        uint32_t address = 0;
+        uint16_t port = 0;
+        return open_socket(r, host, port_text, false, r.irc.localsocket, address, port);
+    }
+    // The game server's address and port: only its answers are taken.
+    return open_socket(r, host, port_text, false, r.irc.querysocket, r.irc.queryaddress, r.irc.queryport);
 }
 
 int connect_with_timeout(Relay& r, int socket, uint32_t address, uint16_t port, long long timeout_ms)

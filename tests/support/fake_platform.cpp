@@ -286,6 +286,32 @@ long FakePlatform::sock_recv(int s, char* buf, std::size_t len)
     return static_cast<long>(n);
 }
 
+long FakePlatform::sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port)
+{
+    FakeSocket* fs = socket(s);
+    if (!fs || !fs->open) {
+        last_error = SockErr::not_sock;
+        return -1;
+    }
+    FakeSocket::Datagram d;
+    if (!fs->datagrams.empty()) {
+        d = std::move(fs->datagrams.front());
+        fs->datagrams.pop_front();
+    } else if (!fs->inbox.empty()) {
+        d = FakeSocket::Datagram{std::move(fs->inbox.front()), fs->addr, fs->port};
+        fs->inbox.pop_front();
+    } else {
+        last_error = SockErr::would_block;
+        return -1;
+    }
+    // A datagram is taken whole; what does not fit is lost.
+    std::size_t n = std::min(len, d.bytes.size());
+    std::memcpy(buf, d.bytes.data(), n);
+    from_addr = d.addr;
+    from_port = d.port;
+    return static_cast<long>(n);
+}
+
 SockErr FakePlatform::sock_last_error()
 {
     return last_error;

@@ -34,6 +34,14 @@ struct FakeSocket {
     uint16_t port = 0;
     std::string sent;                 // every byte the relay sent, in order
     std::deque<std::string> inbox;    // chunks the relay will receive, one per recv
+    // Datagrams for recv_from, each with its sender; when empty, recv_from takes the
+    // inbox chunks as datagrams from the connected peer (addr, port).
+    struct Datagram {
+        std::string bytes;
+        uint32_t addr = 0;
+        uint16_t port = 0;
+    };
+    std::deque<Datagram> datagrams;
     SockErr recv_error = SockErr::none; // returned by recv once the inbox is empty (then cleared)
     SockErr send_error = SockErr::none; // returned by the next send (then cleared)
     long send_limit = -1;              // most bytes one send takes (-1: all)
@@ -102,6 +110,7 @@ struct FakePlatform : Platform {
     int sock_pending_error(int s) override;
     long sock_send(int s, const char* data, std::size_t len) override;
     long sock_recv(int s, char* buf, std::size_t len) override;
+    long sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port) override;
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;

@@ -1,0 +1,103 @@
+#include "tests/e2e/support/game_server.h"
+
+#include <arpa/inet.h>
+#include <netinet/in.h>
+#include <poll.h>
+#include <sys/socket.h>
+#include <unistd.h>
+
+namespace e2e {
+
+namespace {
+
+const std::string kRequest("\xff\xff\xff\xffgetstatus", 13);
+
+int loopback_socket()
+{
+    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    if (s < 0)
+        return -1;
+    sockaddr_in a{};
+    a.sin_family = AF_INET;
+    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    a.sin_port = 0;
+    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+        close(s);
+        return -1;
+    }
+    return s;
+}
+
+} // namespace
+
+std::string status_reply(const std::string& info, const std::string& players)
+{
+    return std::string("\xff\xff\xff\xffstatusResponse\n", 19) + info + "\n" + players;
+}
+
+bool GameServer::start()
+{
+    sock_ = loopback_socket();
+    forger_ = loopback_socket();
+    if (sock_ < 0 || forger_ < 0)
+        return false;
+    sockaddr_in a{};
+    socklen_t len = sizeof a;
+    if (getsockname(sock_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
+        return false;
+    port_ = ntohs(a.sin_port);
+    thread_ = std::thread([this] { serve(); });
+    return true;
+}
+
+void GameServer::stop()
+{
+    stopping_ = true;
+    if (thread_.joinable())
+        thread_.join();
+    if (sock_ >= 0)
+        close(sock_);
+    if (forger_ >= 0)
+        close(forger_);
+    sock_ = forger_ = -1;
+}
+
+void GameServer::set_reply(const std::string& reply)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    reply_ = reply;
+}
+
+void GameServer::forge_from_other_port(const std::string& reply)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    forged_ = reply;
+}
+
+void GameServer::serve()
+{
+    char buf[2048];
+    while (!stopping_) {
+        pollfd p{sock_, POLLIN, 0};
+        if (poll(&p, 1, 50) <= 0)
+            continue;
+        sockaddr_in from{};
+        socklen_t len = sizeof from;
+        ssize_t n = recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
+        if (n != static_cast<ssize_t>(kRequest.size()) || std::string(buf, static_cast<std::size_t>(n)) != kRequest)
+            continue;
+        ++requests_;
+        std::string reply, forged;
+        {
+            std::lock_guard<std::mutex> lock(mutex_);
+            reply = reply_;
+            forged = forged_;
+        }
+        if (!forged.empty())
+            sendto(forger_, forged.data(), forged.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        if (!reply.empty())
+            sendto(sock_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+    }
+}
+
+} // namespace e2e

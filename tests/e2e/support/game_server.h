@@ -1,0 +1,48 @@
+// A stand-in game server for end-to-end tests: a UDP socket on 127.0.0.1 (a free
+// port) that answers every "getstatus" with a status reply, on a thread of its own
+// so it answers while the test waits on IRC. Stopped with the test.
+#pragma once
+
+#include <atomic>
+#include <mutex>
+#include <string>
+#include <thread>
+
+namespace e2e {
+
+// A status reply as a game server sends it: header line, info line, player lines
+// ("score ping team \"name\"" each, joined by LF and ending in LF).
+std::string status_reply(const std::string& info, const std::string& players);
+
+class GameServer {
+public:
+    GameServer() = default;
+    ~GameServer() { stop(); }
+    GameServer(const GameServer&) = delete;
+    GameServer& operator=(const GameServer&) = delete;
+
+    // Binds 127.0.0.1 on a free port and starts answering. False when it cannot.
+    bool start();
+    void stop();
+    int port() const { return port_; }
+
+    void set_reply(const std::string& reply);
+    // Before each real answer, a forged one from another port of this machine.
+    void forge_from_other_port(const std::string& reply);
+    // How many status requests came in.
+    int requests() const { return requests_; }
+
+private:
+    void serve();
+    int sock_ = -1;
+    int forger_ = -1;
+    int port_ = 0;
+    std::atomic<bool> stopping_{false};
+    std::atomic<int> requests_{0};
+    std::mutex mutex_;
+    std::string reply_;
+    std::string forged_;
+    std::thread thread_;
+};
+
+} // namespace e2e
