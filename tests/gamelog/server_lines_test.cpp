@@ -453,18 +453,6 @@ TEST_F(ServerLines, TenQuietMinutesHoldBackGameReportsButNotPlayerReports)
     EXPECT_EQ(take().size(), 1u);
 }
 
-TEST_F(ServerLines, TracesTheStampAndThePlayerChanges)
-{
-    trace_on(11);
-    feed("  3:07 ClientConnect: 3");
-    feed("  3:08 ClientUserinfoChanged: 3 n\\Bob\\t\\1");
-    feed("  3:09 ---------");
-    const std::string t = traced();
-    for (const char* part : {"Y[3:7] [ClientConnect]\r\n", "SV_CCONNECT\r\n", "Adding player 3\r\n", "SV_CCONNECT END\r\n",
-                             "Changing player 3 to Bob\r\n", "N[---------]\r\n"})
-        EXPECT_NE(t.find(part), std::string::npos) << part;
-}
-
 } // namespace
 
 namespace {
