@@ -259,9 +259,8 @@ void authorise(Relay& r, const char* sender)
 
 } // namespace
 
-void replyf(Relay& r, const char* to, const char* format, ...)
+std::string colour_format(const char* format)
 {
-    // Every %c stands for the colour character: put it in before formatting.
     std::string f;
     for (const char* p = format; *p; ++p) {
         if (p[0] == '%' && p[1] == 'c') {
@@ -274,6 +273,12 @@ void replyf(Relay& r, const char* to, const char* format, ...)
             f += *p;
         }
     }
+    return f;
+}
+
+void replyf(Relay& r, const char* to, const char* format, ...)
+{
+    const std::string f = colour_format(format);
     LineBuf line;
     va_list ap;
     va_start(ap, format);

@@ -2,6 +2,8 @@
 // !pass, the owner-only gate, the mode marks, and the reply conventions.
 #pragma once
 
+#include <string>
+
 struct Relay;
 
 // A PRIVMSG addressed to the relay's nick or channel; the message text is in the
@@ -15,6 +17,9 @@ void reply_banner(Relay& r, const char* to);
 void reply_error(Relay& r, const char* to, int code);
 // The command listing: four lines for anyone, all of them for the owner.
 void show_help(Relay& r, const char* to);
+
+// format with every %c made the colour character (for formats whose %c all are).
+std::string colour_format(const char* format);
 
 // One reply line to a nick, forced. Every %c of format is the colour character;
 // the other conversions take the arguments as printf does.

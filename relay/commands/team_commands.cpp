@@ -29,15 +29,7 @@ constexpr SwapLine kTeamsSwapped = {":%c1,0 TEAMS SWAPPED: %c4RED%c1,0 ", "%c1,0
 // Appends format with every %c as the colour character and one number.
 void add_coloured(LineBuf& line, const char* format, int number = 0)
 {
-    std::string f;
-    for (const char* p = format; *p; ++p)
-        if (p[0] == '%' && p[1] == 'c') {
-            f += kColour;
-            ++p;
-        } else {
-            f += *p;
-        }
-    line.addf(f.c_str(), number);
+    line.addf(colour_format(format).c_str(), number);
 }
 
 void reply_swap(Relay& r, const char* to, const SwapLine& s)

@@ -358,37 +358,38 @@ void client_connect(Relay& r, const ServerLine& l)
     trace(r, 11, "SV_CCONNECT END\r\n");
 }
 
-void client_disconnect(Relay& r, const ServerLine& l)
+// "<player> left" or "<player> entered": the player's label and the phrase; the
+// client number, or -1 when the line does not start with one.
+int player_event(Relay& r, const ServerLine& l, PhraseId phrase, bool reset_colour, int infobit)
 {
     const char* p = l.args;
     int client = 0;
     if (!read_digits(p, client))
-        return;
+        return -1;
     LineBuf line;
     if (const char* name = player_name(r, client))
-        player_label(r, l, client, name, true, line);
+        player_label(r, l, client, name, reset_colour, line);
     else
         numbered_label(r, l, client, line);
-    line.add(out_phrase(r, PH_DISCONNECTED));
-    send_report(r, line, shows_player_info(r, kInfoDisconnect), false);
+    line.add(out_phrase(r, phrase));
+    send_report(r, line, shows_player_info(r, infobit), false);
+    return client;
+}
+
+void client_disconnect(Relay& r, const ServerLine& l)
+{
+    int client = player_event(r, l, PH_DISCONNECTED, true, kInfoDisconnect);
+    if (client < 0)
+        return;
     delete_player(r, client);
     trace(r, 11, "Deleting player %d\r\n", client);
 }
 
 void client_begin(Relay& r, const ServerLine& l)
 {
-    const char* p = l.args;
-    int client = 0;
-    if (!read_digits(p, client))
-        return;
-    LineBuf line;
-    if (const char* name = player_name(r, client))
-        player_label(r, l, client, name, false, line);
-    else
-        numbered_label(r, l, client, line);
-    line.add(out_phrase(r, PH_ENTERED_GAME));
-    send_report(r, line, shows_player_info(r, kInfoBegin), false);
-    trace(r, 11, "Begin player %d\r\n", client);
+    int client = player_event(r, l, PH_ENTERED_GAME, false, kInfoBegin);
+    if (client >= 0)
+        trace(r, 11, "Begin player %d\r\n", client);
 }
 
 // "ClientUserinfoChanged: 3 n\Bob\t\1\...": the name, then the team.
