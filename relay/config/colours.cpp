@@ -206,6 +206,16 @@ bool general_key(Relay& r, const std::string& key, const char* value)
         return set_colour(c.blueteamcolor, value, 11);
     } else if (key == "unknownteamcolor") {
         return set_colour(c.unknownteamcolor, value, 0);
+    }
+    // The IRC connection's security; it takes effect at the next connection.
+    else if (key == "tls") {
+        s.tls = n != 0 ? 1 : 0;
+    } else if (key == "tlsfingerprint") {
+        s.tlsfingerprint = value;
+    } else if (key == "saslaccount") {
+        s.saslaccount = value;
+    } else if (key == "saslpass") {
+        s.saslpass = value;
     } else {
         return false;
     }

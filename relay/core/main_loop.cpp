@@ -8,6 +8,7 @@
 #include "relay/gamelog/follower.h"
 #include "relay/gamelog/reports.h"
 #include "relay/irc/output.h"
+#include "relay/irc/sasl.h"
 #include "relay/irc/session.h"
 #include "relay/players/stats.h"
 #include "relay/core/text.h"
@@ -17,6 +18,9 @@ void start_relay(Relay& r, LoopState& loop)
 {
     load_mapinfo(r, cstr(r.settings.mapfile));
     load_colours(r, cstr(r.settings.colorfile));
+    const BotSettings& s = r.settings;
+    console_note(r, "IRC connection: TLS %s, SASL %s\n",
+                 !s.tls ? "off" : s.tlsfingerprint ? "on (pinned certificate)" : "on", sasl_wanted(r) ? "on" : "off");
     // While catching up on old lines the connection waits for the first tick or
     // the first line that must go out.
     if (r.settings.recoverlines == 0)

@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <vector>
 
 // Portable socket error kinds; the IRC input code maps them to its error numbers.
 enum class SockErr {
@@ -37,6 +38,14 @@ struct FileStat {
     unsigned long long identity = 0;
     // A plain file (not a directory, pipe or device).
     bool regular = true;
+};
+
+// An IPv4 or IPv6 address.
+struct NetAddress {
+    bool v6 = false;
+    uint32_t v4 = 0;                // IPv4, network byte order
+    unsigned char v6bytes[16] = {}; // IPv6, network byte order
+    bool operator==(const NetAddress&) const = default;
 };
 
 struct Platform {
@@ -104,4 +113,20 @@ struct Platform {
 
     // The value of an environment variable; empty when it is not set.
     virtual std::string environment(const char* name) = 0;
+
+    // ---- Addresses of either family, and TLS ----
+    // Every address a host name or an IPv4 or IPv6 literal stands for, in the
+    // resolver's order; empty when unknown.
+    virtual std::vector<NetAddress> resolve_all(const char* host) = 0;
+    // sock_create, sock_connect and sock_recv_from for an address of either family.
+    virtual int sock_create_for(const NetAddress& a, bool tcp) = 0;
+    virtual int sock_connect_to(int s, const NetAddress& a, uint16_t port) = 0;
+    virtual long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) = 0;
+    // Wraps a connected TCP socket in TLS: the handshake, then the server's
+    // certificate checked against host and the system's trust store or, when a
+    // fingerprint is given (SHA-256 in hex, colons optional), against that
+    // fingerprint alone. From then on sock_send, sock_recv and sock_wait_readable
+    // of the socket go through TLS and sock_close ends it. Nothing but handshake
+    // bytes is sent before it succeeds. 0 on success; -1 with the reason in why.
+    virtual int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) = 0;
 };

@@ -196,11 +196,11 @@ uint32_t PosixPlatform::dotted_address(const char* text)
     return inet_addr(text);
 }
 
-int PosixPlatform::sock_create(bool tcp)
+static int create_socket(int family, bool tcp, int& last_errno)
 {
-    int s = ::socket(AF_INET, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
+    int s = ::socket(family, (tcp ? SOCK_STREAM : SOCK_DGRAM) | SOCK_CLOEXEC, 0);
     if (s < 0) {
-        last_errno_ = errno;
+        last_errno = errno;
         return -1;
     }
     // Handle 0 means "no socket" to the relay; a relay started with its standard
@@ -209,14 +209,27 @@ int PosixPlatform::sock_create(bool tcp)
         int moved = fcntl(s, F_DUPFD_CLOEXEC, 3);
         ::close(s);
         if (moved < 0)
-            last_errno_ = errno;
+            last_errno = errno;
         return moved;
     }
     return s;
 }
 
+int PosixPlatform::sock_create(bool tcp)
+{
+    return create_socket(AF_INET, tcp, last_errno_);
+}
+
 int PosixPlatform::sock_bind_any(int s)
 {
+    int family = AF_INET;
+    socklen_t flen = sizeof family;
+    if (getsockopt(s, SOL_SOCKET, SO_DOMAIN, &family, &flen) == 0 && family == AF_INET6) {
+        sockaddr_in6 a6{};
+        a6.sin6_family = AF_INET6;
+        a6.sin6_addr = in6addr_any;
+        return ::bind(s, reinterpret_cast<sockaddr*>(&a6), sizeof a6);
+    }
     sockaddr_in a{};
     a.sin_family = AF_INET;
     a.sin_addr.s_addr = htonl(INADDR_ANY);
@@ -268,6 +281,8 @@ int PosixPlatform::sock_wait_writable(int s, long long timeout_ms)
 
 int PosixPlatform::sock_wait_readable(int s, long long timeout_ms)
 {
+    if (tls_.pending(s))
+        return 1;
     return wait_for(s, POLLIN, timeout_ms);
 }
 
@@ -282,6 +297,8 @@ int PosixPlatform::sock_pending_error(int s)
 
 long PosixPlatform::sock_send(int s, const char* data, std::size_t len)
 {
+    if (tls_.active(s))
+        return tls_.send(s, data, len, last_errno_);
     ssize_t n;
     do {
         n = ::send(s, data, len, MSG_NOSIGNAL);
@@ -293,6 +310,8 @@ long PosixPlatform::sock_send(int s, const char* data, std::size_t len)
 
 long PosixPlatform::sock_recv(int s, char* buf, std::size_t len)
 {
+    if (tls_.active(s))
+        return tls_.recv(s, buf, len, last_errno_);
     ssize_t n;
     do {
         n = ::recv(s, buf, len, 0);
@@ -350,6 +369,7 @@ int PosixPlatform::sock_close(int s, bool hard)
 {
     if (s < 0)
         return 0;
+    tls_.end(s);
     if (hard) {
         linger l{1, 0};
         setsockopt(s, SOL_SOCKET, SO_LINGER, &l, sizeof l);
@@ -366,4 +386,103 @@ std::string PosixPlatform::environment(const char* name)
 {
     const char* value = std::getenv(name);
     return value ? std::string(value) : std::string();
+}
+
+// ---- Addresses of either family, and TLS ----
+
+namespace {
+
+NetAddress from_sockaddr(const sockaddr* sa)
+{
+    NetAddress a;
+    if (sa->sa_family == AF_INET6) {
+        a.v6 = true;
+        std::memcpy(a.v6bytes, &reinterpret_cast<const sockaddr_in6*>(sa)->sin6_addr, 16);
+    } else if (sa->sa_family == AF_INET) {
+        a.v4 = reinterpret_cast<const sockaddr_in*>(sa)->sin_addr.s_addr;
+    }
+    return a;
+}
+
+socklen_t to_sockaddr(const NetAddress& a, uint16_t port, sockaddr_storage& out)
+{
+    out = {};
+    if (a.v6) {
+        auto* s6 = reinterpret_cast<sockaddr_in6*>(&out);
+        s6->sin6_family = AF_INET6;
+        std::memcpy(&s6->sin6_addr, a.v6bytes, 16);
+        s6->sin6_port = htons(port);
+        return sizeof *s6;
+    }
+    auto* s4 = reinterpret_cast<sockaddr_in*>(&out);
+    s4->sin_family = AF_INET;
+    s4->sin_addr.s_addr = a.v4;
+    s4->sin_port = htons(port);
+    return sizeof *s4;
+}
+
+} // namespace
+
+std::vector<NetAddress> PosixPlatform::resolve_all(const char* host)
+{
+    std::vector<NetAddress> out;
+    addrinfo hints{};
+    hints.ai_family = AF_UNSPEC;
+    hints.ai_socktype = SOCK_STREAM; // one entry per address, not per socket type
+    addrinfo* res = nullptr;
+    if (!host || getaddrinfo(host, nullptr, &hints, &res) != 0)
+        return out;
+    for (addrinfo* ai = res; ai; ai = ai->ai_next)
+        if (ai->ai_family == AF_INET || ai->ai_family == AF_INET6) {
+            NetAddress a = from_sockaddr(ai->ai_addr);
+            bool seen = false;
+            for (const NetAddress& b : out)
+                seen = seen || b == a;
+            if (!seen)
+                out.push_back(a);
+        }
+    freeaddrinfo(res);
+    return out;
+}
+
+int PosixPlatform::sock_create_for(const NetAddress& a, bool tcp)
+{
+    return create_socket(a.v6 ? AF_INET6 : AF_INET, tcp, last_errno_);
+}
+
+int PosixPlatform::sock_connect_to(int s, const NetAddress& a, uint16_t port)
+{
+    sockaddr_storage ss;
+    socklen_t len = to_sockaddr(a, port, ss);
+    if (::connect(s, reinterpret_cast<sockaddr*>(&ss), len) == 0)
+        return 0;
+    last_errno_ = errno;
+    if (errno == EINPROGRESS || errno == EWOULDBLOCK || errno == EAGAIN)
+        return 1;
+    return -1;
+}
+
+long PosixPlatform::sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port)
+{
+    sockaddr_storage ss{};
+    socklen_t alen;
+    ssize_t n;
+    do {
+        alen = sizeof ss;
+        n = ::recvfrom(s, buf, len, 0, reinterpret_cast<sockaddr*>(&ss), &alen);
+    } while (n < 0 && errno == EINTR);
+    if (n < 0) {
+        last_errno_ = errno;
+        return -1;
+    }
+    from = from_sockaddr(reinterpret_cast<sockaddr*>(&ss));
+    from_port = ss.ss_family == AF_INET6   ? ntohs(reinterpret_cast<sockaddr_in6*>(&ss)->sin6_port)
+                : ss.ss_family == AF_INET ? ntohs(reinterpret_cast<sockaddr_in*>(&ss)->sin_port)
+                                          : 0;
+    return static_cast<long>(n);
+}
+
+int PosixPlatform::tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why)
+{
+    return tls_.start(s, host, fingerprint, timeout_ms, why);
 }

@@ -1,6 +1,9 @@
 #pragma once
 
+#include <memory>
+
 #include "relay/core/platform.h"
+#include "relay/core/posix_tls.h"
 
 // The real platform: POSIX files and sockets, the system clock, standard output.
 struct PosixPlatform final : Platform {
@@ -35,6 +38,14 @@ struct PosixPlatform final : Platform {
     std::string error_text() override;
     std::string environment(const char* name) override;
 
+    // Addresses of either family, and TLS.
+    std::vector<NetAddress> resolve_all(const char* host) override;
+    int sock_create_for(const NetAddress& a, bool tcp) override;
+    int sock_connect_to(int s, const NetAddress& a, uint16_t port) override;
+    long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) override;
+    int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) override;
+
 private:
     int last_errno_ = 0;
+    PosixTls tls_;
 };

@@ -74,6 +74,13 @@ struct BotSettings {
     int byterate = 3072;
     int waitmillisecs = 2150;
 
+    // IRC connection security, set in the colour file only: TLS (with a pinned
+    // SHA-256 certificate fingerprint for a self-signed server) and SASL PLAIN.
+    int tls = 0;
+    Text tlsfingerprint;
+    Text saslaccount;
+    Text saslpass;
+
     // Marks: the setting was given on the command line (the colour file read at
     // start then leaves it alone once).
     int bouncer_cmdline = 0;

@@ -3,6 +3,8 @@
 
 #include <cstdint>
 
+#include "relay/core/platform.h"
+
 inline constexpr int kIrcBufSize = 32768;  // input and output buffers; data up to 32767 bytes
 inline constexpr int kIrcArgSlots = 20;    // arguments kept of one message
 inline constexpr int kIrcArgSize = 1024;   // one argument: at most 1023 characters and a zero
@@ -25,9 +27,9 @@ struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
     int querysocket = 0;
     int localsocket = 0;
-    // Where the query socket is connected (address in network order): status
-    // replies from anywhere else are dropped.
-    uint32_t queryaddress = 0;
+    // Where the query socket is connected: status replies from anywhere else are
+    // dropped.
+    NetAddress queryaddress;
     uint16_t queryport = 0;
 
     int ircconnected = 0;
@@ -69,4 +71,12 @@ struct IrcState {
     // went out to a server that had fallen silent (0 none).
     long long lastinput = 0;
     long long probesent = 0;
+
+    // SASL login under way (SaslState of relay/irc/sasl.h), and whether the
+    // server's capability list named it.
+    int saslstate = 0;
+    int saslseen = 0;
+    // Length of "!user@host" in the prefix the server puts before the relay's
+    // lines, learnt from its own JOIN (0: not known yet).
+    int userhostlen = 0;
 };

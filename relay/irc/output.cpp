@@ -4,8 +4,11 @@
 
 #include <cstring>
 #include <limits>
+#include <string>
+#include <vector>
 
 #include "relay/core/relay.h"
+#include "relay/irc/line_split.h"
 #include "relay/irc/session.h"
 #include "relay/irc/sockets.h"
 
@@ -59,7 +62,13 @@ int assemble(Relay& r, const char* command, const char* const* args, int forced)
             put(args[i]);
         }
     out[n] = 0;
-    trace(r, 101, "WRITEBUF\r\n[%s]\r\n", out);
+    // SASL credentials stay out of the trace below its most detailed level.
+    const bool secret = command && std::strcmp(command, "AUTHENTICATE") == 0 && args[0] &&
+                        std::strcmp(args[0], "PLAIN") != 0 && std::strcmp(args[0], "+") != 0;
+    if (secret && !tracing(r, 1001))
+        trace(r, 101, "WRITEBUF\r\n[AUTHENTICATE ...]\r\n");
+    else
+        trace(r, 101, "WRITEBUF\r\n[%s]\r\n", out);
     const char* end = forced ? "\r\n" : " \r\n";
     std::size_t end_len = std::strlen(end);
     std::memcpy(out + n, end, end_len + 1);
@@ -119,6 +128,28 @@ long send_all(Relay& r, const char* data, int length)
     return sent;
 }
 
+// The parts of an assembled PRIVMSG that, with the prefix the server adds, would
+// pass the server's line limit; empty when it fits (or cannot be split).
+std::vector<std::string> oversized_parts(Relay& r, const char* command, const char* target, int length, int forced)
+{
+    if (!command || std::strcmp(command, "PRIVMSG") != 0 || !target)
+        return {};
+    const std::size_t userhost = r.irc.userhostlen > 0 ? static_cast<std::size_t>(r.irc.userhostlen) : kUserHostGuess;
+    const std::size_t prefix = 1 + std::strlen(cstr(r.settings.nick) ? cstr(r.settings.nick) : "") + userhost + 1;
+    if (prefix + static_cast<std::size_t>(length) <= kIrcLineMax)
+        return {};
+    const std::size_t start = std::strlen("PRIVMSG ") + std::strlen(target) + 1;
+    const std::size_t end_len = forced ? 2 : 3;
+    const std::size_t line = static_cast<std::size_t>(length) - end_len;
+    if (line <= start || r.irc.ircoutbuf[start] != ':' || prefix + start + end_len >= kIrcLineMax)
+        return {};
+    std::vector<std::string> parts = split_trailing(std::string_view(r.irc.ircoutbuf + start, line - start),
+                                                    kIrcLineMax - prefix - start - end_len);
+    if (parts.size() < 2)
+        parts.clear();
+    return parts;
+}
+
 } // namespace
 
 int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2, const char* arg3,
@@ -142,6 +173,17 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
 
     const char* args[5] = {arg1, arg2, arg3, arg4, arg5};
     const int length = assemble(r, command, args, forced);
+
+    // A channel line too long for the server goes out in parts, each paced and
+    // checked like any line.
+    std::vector<std::string> parts = oversized_parts(r, command, arg1, length, forced);
+    if (!parts.empty()) {
+        const std::string target = arg1;
+        int sent = 0;
+        for (const std::string& part : parts)
+            sent += write_buf(r, "PRIVMSG", target.c_str(), part.c_str(), nullptr, nullptr, nullptr, forced);
+        return sent;
+    }
 
     // A PONG answers the server's keep-alive: it neither waits for the flood check
     // nor takes the reporting pause, so a burst of PINGs cannot hold up the reports.

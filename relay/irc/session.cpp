@@ -11,6 +11,7 @@
 #include "relay/commands/dispatch.h"
 #include "relay/core/relay.h"
 #include "relay/irc/output.h"
+#include "relay/irc/sasl.h"
 #include "relay/irc/sockets.h"
 #include "relay/core/text.h"
 
@@ -434,11 +435,19 @@ int handle_irc_line(Relay& r)
     // level the trace shows that such a line came, not the password.
     const bool secret = irc.ircargcount >= 4 && std::strcmp(irc.ircargs[1], "PRIVMSG") == 0 &&
                         (safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 || safe_strnicmp(irc.ircargs[3], "!newpass", 8) == 0);
+    // So does a SASL exchange: the arguments after AUTHENTICATE.
+    const int authenticate = std::strcmp(irc.ircargs[0], "AUTHENTICATE") == 0 ? 0
+                             : irc.ircargcount >= 2 && std::strcmp(irc.ircargs[1], "AUTHENTICATE") == 0 ? 1
+                                                                                                    : -1;
     for (int i = 0; i < irc.ircargcount; ++i)
         if (secret && i == 3 && !tracing(r, 101))
             trace(r, 11, "arg[%d][%.*s ...]\r\n", i, safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 ? 5 : 8, irc.ircargs[3]);
+        else if (authenticate >= 0 && i > authenticate && !tracing(r, 101))
+            trace(r, 11, "arg[%d][...]\r\n", i);
         else
             trace(r, 11, "arg[%d][%s]\r\n", i, irc.ircargs[i]);
+    if (sasl_line(r))
+        return 0;
 
     const char* a0 = irc.ircargs[0];
     if (std::strcmp(a0, "NOTICE") == 0)
@@ -473,6 +482,8 @@ int handle_irc_line(Relay& r)
     BotSettings& s = r.settings;
     if (std::strcmp(a1, "JOIN") == 0) {
         if (safe_strcmp(sender, cstr(s.nick)) == 0) {
+            // The prefix the server puts before the relay's own lines.
+            irc.userhostlen = static_cast<int>(std::strlen(a0 + 1) - n);
             irc.ircjoined = 1;
             repair_done(irc, kRepairJoin);
         }
@@ -521,12 +532,19 @@ void irc_login(Relay& r)
 {
     BotSettings& s = r.settings;
     login_read(r, true);
+    // Capability negotiation first: the server then holds the registration back
+    // until it is ended.
+    const bool sasl = sasl_wanted(r);
+    if (sasl)
+        sasl_begin(r);
     write_buf(r, "PASS", cstr(s.bouncerpass), nullptr, nullptr, nullptr, nullptr, 1);
     login_read(r);
     write_buf(r, "NICK", cstr(s.nick), nullptr, nullptr, nullptr, nullptr, 1);
     login_read(r);
     write_buf(r, "USER", cstr(s.bounceruser), "0", "*", ":Quillon's SOF2 Tidewatch v1.2", nullptr, 1);
     login_read(r);
+    if (sasl)
+        sasl_finish(r);
     if (s.qpass) {
         if (!s.qnick)
             s.qnick = s.nick;
@@ -571,6 +589,7 @@ void connect_all(Relay& r)
             irc.ircjoined = 0;
             irc.lastinput = r.platform->now();
             irc.probesent = 0;
+            irc.userhostlen = 0;
             trace(r, 11, "Connect returned %d\r\n", irc.ircsocket);
             irc.ircconnected = 1;
         } else {

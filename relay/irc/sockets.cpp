@@ -1,6 +1,8 @@
 #include "relay/irc/sockets.h"
 
+#include <string>
 #include <string_view>
+#include <vector>
 
 #include "relay/core/relay.h"
 
@@ -19,29 +21,71 @@ uint16_t port_number(const char* port_text)
     return static_cast<uint16_t>(v);
 }
 
+// The addresses to try for host: a dotted IPv4 address as it stands (its
+// leading zeros dropped), or every address of a name or an IPv6 literal (which
+// may be written in brackets).
+std::vector<NetAddress> candidates(Relay& r, const char* host)
+{
+    std::string h = host ? host : "";
+    const bool dotted = h.find(':') == std::string::npos && (h.empty() || (h[0] >= '0' && h[0] <= '9'));
+    if (dotted) {
+        NetAddress a;
+        a.v4 = resolve_address(r, host);
+        if (a.v4 == 0)
+            return {};
+        return {a};
+    }
+    if (h.size() > 2 && h.front() == '[' && h.back() == ']')
+        h = h.substr(1, h.size() - 2);
+    return r.platform->resolve_all(h.c_str());
+}
+
+// TLS on the new IRC connection when asked for. False (reported) when the
+// handshake or the certificate check failed.
+bool start_tls(Relay& r, int socket, const char* host)
+{
+    const BotSettings& s = r.settings;
+    std::string name = host ? host : "";
+    if (name.size() > 2 && name.front() == '[' && name.back() == ']')
+        name = name.substr(1, name.size() - 2);
+    std::string why;
+    if (r.platform->tls_start(socket, name.c_str(), cstr(s.tlsfingerprint), kConnectTimeoutMs, why) == 0) {
+        trace(r, 11, "TLS with %s established\r\n", name.c_str());
+        return true;
+    }
+    console_printf(r, "TLS with %s failed: %s\n", name.c_str(), why.c_str());
+    trace(r, 11, "TLS with %s failed: %s\r\n", name.c_str(), why.c_str());
+    return false;
+}
+
 // Shared steps of open_tcp and open_udp; slot is the field that receives the handle,
-// address and port receive the peer's.
-int open_socket(Relay& r, const char* host, const char* port_text, bool tcp, int& slot, uint32_t& address,
+// address and port receive the peer's. Each address of the host is tried in turn.
+int open_socket(Relay& r, const char* host, const char* port_text, bool tcp, int& slot, NetAddress& address,
                 uint16_t& port)
 {
-    address = resolve_address(r, host);
+    std::vector<NetAddress> addresses = candidates(r, host);
     port = port_number(port_text);
-    if (address == 0) {
+    if (addresses.empty()) {
         console_printf(r, "Error: address %s unknown\n", host ? host : "");
         return -1;
     }
-    slot = r.platform->sock_create(tcp);
-    if (slot < 0) {
-        console_printf(r, "Error: unable to create socket\n");
-        return -1;
+    for (const NetAddress& a : addresses) {
+        slot = r.platform->sock_create_for(a, tcp);
+        if (slot < 0) {
+            console_printf(r, "Error: unable to create socket\n");
+            continue;
+        }
+        r.platform->sock_bind_any(slot);
+        if (connect_with_timeout(r, slot, a, port, kConnectTimeoutMs) != 0 ||
+            (tcp && r.settings.tls && !start_tls(r, slot, host))) {
+            close_socket(r, slot, 1);
+            continue;
+        }
+        address = a;
+        trace(r, 11, tcp ? "TCPSOCKET [%d]\n" : "UDPSOCKET [%d]\n", slot);
+        return slot;
     }
-    r.platform->sock_bind_any(slot);
-    if (connect_with_timeout(r, slot, address, port, kConnectTimeoutMs) != 0) {
-        close_socket(r, slot, 1);
-        return -1;
-    }
-    trace(r, 11, tcp ? "TCPSOCKET [%d]\n" : "UDPSOCKET [%d]\n", slot);
-    return slot;
+    return -1;
 }
 
 } // namespace
@@ -72,7 +116,7 @@ uint32_t resolve_address(Relay& r, const char* host)
 
 int open_tcp(Relay& r, const char* host, const char* port_text)
 {
-    uint32_t address = 0;
+    NetAddress address;
     uint16_t port = 0;
     return open_socket(r, host, port_text, true, r.irc.ircsocket, address, port);
 }
@@ -80,7 +124,7 @@ int open_tcp(Relay& r, const char* host, const char* port_text)
 int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use)
 {
     if (use == UdpFor::local) {
-        uint32_t address = 0;
+        NetAddress address;
         uint16_t port = 0;
         return open_socket(r, host, port_text, false, r.irc.localsocket, address, port);
     }
@@ -88,11 +132,11 @@ int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use)
     return open_socket(r, host, port_text, false, r.irc.querysocket, r.irc.queryaddress, r.irc.queryport);
 }
 
-int connect_with_timeout(Relay& r, int socket, uint32_t address, uint16_t port, long long timeout_ms)
+int connect_with_timeout(Relay& r, int socket, const NetAddress& address, uint16_t port, long long timeout_ms)
 {
     Platform& p = *r.platform;
     p.sock_set_nonblocking(socket);
-    int started = p.sock_connect(socket, address, port);
+    int started = p.sock_connect_to(socket, address, port);
     if (started == 0)
         return 0;
     if (started < 0)

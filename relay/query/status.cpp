@@ -178,9 +178,9 @@ int receive_status(Relay& r)
     for (int attempt = 0; attempt < kReceiveAttempts; ++attempt) {
         const std::size_t room = static_cast<std::size_t>(kReplyBufSize - 1 - q.replyfill);
         char* into = room > 0 ? q.replybuf + q.replyfill : overflow;
-        uint32_t from_addr = 0;
+        NetAddress from_addr;
         uint16_t from_port = 0;
-        long n = p.sock_recv_from(r.irc.querysocket, into, room > 0 ? room : sizeof overflow, from_addr, from_port);
+        long n = p.sock_recv_from_any(r.irc.querysocket, into, room > 0 ? room : sizeof overflow, from_addr, from_port);
         if (n > 0) {
             if (from_addr != r.irc.queryaddress || from_port != r.irc.queryport) {
                 trace(r, 11, "%ld bytes from another host dropped\r\n", n);

@@ -62,7 +62,7 @@ TEST_F(StatusQuery, RequestIsThirteenBytesToTheQueriedServer)
 {
     EXPECT_EQ(query().addr, server);
     EXPECT_EQ(query().port, 27960);
-    EXPECT_EQ(r().irc.queryaddress, server);
+    EXPECT_EQ(r().irc.queryaddress.v4, server);
     EXPECT_EQ(r().irc.queryport, 27960);
     EXPECT_EQ(send_status_request(r()), 13);
     EXPECT_EQ(query().sent, std::string("\xff\xff\xff\xffgetstatus", 13));

@@ -22,6 +22,20 @@ inline std::vector<std::string> wire_lines(const std::string& bytes)
     return out;
 }
 
+// The bytes of text that the channel lines carry: each line without its command,
+// target and ending, and a continuation part (of a line split for the server's
+// limit) without the colon and colour style it repeats.
+inline std::size_t channel_text_bytes(const std::vector<std::string>& lines, std::size_t style_len)
+{
+    std::size_t bytes = 0;
+    for (std::size_t i = 0; i < lines.size(); ++i) {
+        std::size_t text = lines[i].find(" :") + 1;
+        std::size_t len = lines[i].size() - text - (lines[i].back() == ' ' ? 1 : 0);
+        bytes += i == 0 ? len : len - 1 - style_len;
+    }
+    return bytes;
+}
+
 struct ConnectedRelay : TestRelay {
     int sock = 0;
 

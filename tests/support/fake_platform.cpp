@@ -339,6 +339,56 @@ std::string FakePlatform::environment(const char* name)
     return it == env.end() ? std::string() : it->second;
 }
 
+std::vector<NetAddress> FakePlatform::resolve_all(const char* host)
+{
+    auto it = host_addresses.find(host);
+    if (it != host_addresses.end())
+        return it->second;
+    auto v4 = hosts.find(host);
+    if (v4 == hosts.end())
+        return {};
+    NetAddress a;
+    a.v4 = v4->second;
+    return {a};
+}
+
+int FakePlatform::sock_create_for(const NetAddress&, bool tcp)
+{
+    return sock_create(tcp);
+}
+
+int FakePlatform::sock_connect_to(int s, const NetAddress& a, uint16_t port)
+{
+    if (FakeSocket* fs = socket(s))
+        fs->peer = a;
+    return sock_connect(s, a.v6 ? 0 : a.v4, port);
+}
+
+long FakePlatform::sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port)
+{
+    uint32_t addr = 0;
+    long n = sock_recv_from(s, buf, len, addr, from_port);
+    FakeSocket* fs = socket(s);
+    // A datagram from the connected peer carries its address of either family.
+    from = fs && fs->peer.v6 && addr == 0 ? fs->peer : NetAddress{};
+    if (!from.v6)
+        from.v4 = addr;
+    return n;
+}
+
+int FakePlatform::tls_start(int s, const char* host, const char* fingerprint, long long, std::string& why)
+{
+    FakeSocket* fs = socket(s);
+    if (!fs || !tls_failure.empty()) {
+        why = tls_failure.empty() ? "no socket" : tls_failure;
+        return -1;
+    }
+    fs->tls = true;
+    fs->tls_host = host ? host : "";
+    fs->tls_fingerprint = fingerprint ? fingerprint : "";
+    return 0;
+}
+
 std::string visible(std::string_view bytes)
 {
     std::string v;

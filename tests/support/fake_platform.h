@@ -47,6 +47,10 @@ struct FakeSocket {
     long send_limit = -1;              // most bytes one send takes (-1: all)
     // Called after bytes were sent, e.g. to script a peer's answers into inbox.
     std::function<void(FakeSocket&, std::string_view)> on_send;
+    // The peer's address of either family (IPv6 connects), and TLS on it.
+    NetAddress peer;
+    bool tls = false;
+    std::string tls_host, tls_fingerprint;
 };
 
 struct FakePlatform : Platform {
@@ -114,6 +118,17 @@ struct FakePlatform : Platform {
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;
+
+    // Addresses of either family: names and literals that resolve_all knows
+    // (when a host is missing here, hosts gives its one IPv4 address), and
+    // the TLS handshake's outcome (empty: it succeeds; else the reason it fails).
+    std::map<std::string, std::vector<NetAddress>> host_addresses;
+    std::string tls_failure;
+    std::vector<NetAddress> resolve_all(const char* host) override;
+    int sock_create_for(const NetAddress& a, bool tcp) override;
+    int sock_connect_to(int s, const NetAddress& a, uint16_t port) override;
+    long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) override;
+    int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) override;
 
     // Environment variables the relay sees; none by default.
     std::map<std::string, std::string> env;
