@@ -117,6 +117,8 @@ int PosixTls::start(int fd, const char* host, const char* fingerprint, long long
                 if (gnutls_certificate_verification_status_print(status, GNUTLS_CRT_X509, &text, 0) == 0) {
                     why = reinterpret_cast<const char*>(text.data);
                     gnutls_free(text.data);
+                    while (!why.empty() && why.back() == ' ')
+                        why.pop_back();
                 } else {
                     why = "certificate not trusted";
                 }

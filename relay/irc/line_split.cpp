@@ -75,13 +75,17 @@ std::vector<std::string> split_trailing(std::string_view text, std::size_t room)
         const std::size_t limit = pos + avail;
         // Never cut inside the first part's own style.
         const std::size_t least = pos + (parts.empty() ? head.size() : 0);
-        // A blank is taken when the part keeps at least half its room.
+        // A blank is taken when the part keeps at least half its room, and when
+        // cutting there does not cost a part more than cutting at the limit would.
+        const std::size_t hard = safe_cut(text, least, limit);
         std::size_t cut = text.rfind(' ', limit);
         std::size_t next;
-        if (cut != std::string_view::npos && cut > least && cut - pos >= avail / 2) {
+        const bool rest_fits_hard = text.size() - hard + head.size() <= room;
+        if (cut != std::string_view::npos && cut > least && cut - pos >= avail / 2 &&
+            (text.size() - (cut + 1) + head.size() <= room || !rest_fits_hard)) {
             next = cut + 1;
         } else {
-            cut = safe_cut(text, least, limit);
+            cut = hard;
             next = cut;
         }
         parts.push_back(prefix + std::string(text.substr(pos, cut - pos)));

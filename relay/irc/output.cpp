@@ -40,7 +40,9 @@ bool held_back(Relay& r, int forced)
 
 // Builds the line in the output buffer: command, then each present argument after
 // a blank, cut at the first CR or LF, then the line end. Returns its length.
-int assemble(Relay& r, const char* command, const char* const* args, int forced)
+// A part of a split line ends in CR LF alone: the blank of a report's ending
+// would take a byte of its room.
+int assemble(Relay& r, const char* command, const char* const* args, int forced, bool part = false)
 {
     char* out = r.irc.ircoutbuf;
     const int room = kIrcBufSize - 4; // keeps space for " \r\n" and the zero
@@ -69,7 +71,7 @@ int assemble(Relay& r, const char* command, const char* const* args, int forced)
         trace(r, 101, "WRITEBUF\r\n[AUTHENTICATE ...]\r\n");
     else
         trace(r, 101, "WRITEBUF\r\n[%s]\r\n", out);
-    const char* end = forced ? "\r\n" : " \r\n";
+    const char* end = forced || part ? "\r\n" : " \r\n";
     std::size_t end_len = std::strlen(end);
     std::memcpy(out + n, end, end_len + 1);
     return n + static_cast<int>(end_len);
@@ -129,7 +131,7 @@ long send_all(Relay& r, const char* data, int length)
 }
 
 // The parts of an assembled PRIVMSG that, with the prefix the server adds, would
-// pass the server's line limit; empty when it fits (or cannot be split).
+// pass the server's line limit; empty when it fits.
 std::vector<std::string> oversized_parts(Relay& r, const char* command, const char* target, int length, int forced)
 {
     if (!command || std::strcmp(command, "PRIVMSG") != 0 || !target)
@@ -139,21 +141,15 @@ std::vector<std::string> oversized_parts(Relay& r, const char* command, const ch
     if (prefix + static_cast<std::size_t>(length) <= kIrcLineMax)
         return {};
     const std::size_t start = std::strlen("PRIVMSG ") + std::strlen(target) + 1;
-    const std::size_t end_len = forced ? 2 : 3;
-    const std::size_t line = static_cast<std::size_t>(length) - end_len;
-    if (line <= start || r.irc.ircoutbuf[start] != ':' || prefix + start + end_len >= kIrcLineMax)
+    const std::size_t line = static_cast<std::size_t>(length) - (forced ? 2 : 3);
+    if (line <= start || r.irc.ircoutbuf[start] != ':' || prefix + start + 2 >= kIrcLineMax)
         return {};
-    std::vector<std::string> parts = split_trailing(std::string_view(r.irc.ircoutbuf + start, line - start),
-                                                    kIrcLineMax - prefix - start - end_len);
-    if (parts.size() < 2)
-        parts.clear();
-    return parts;
+    // One part is the line without the blank of a report's ending: then it fits.
+    return split_trailing(std::string_view(r.irc.ircoutbuf + start, line - start), kIrcLineMax - prefix - start - 2);
 }
 
-} // namespace
-
-int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2, const char* arg3,
-              const char* arg4, const char* arg5, int forced)
+// write_buf for the five arguments in args; part is set for the parts of a split line.
+int write_line(Relay& r, const char* command, const char* const* args, int forced, bool part)
 {
     BotSettings& s = r.settings;
     IrcState& irc = r.irc;
@@ -171,17 +167,18 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
             return 0;
     }
 
-    const char* args[5] = {arg1, arg2, arg3, arg4, arg5};
-    const int length = assemble(r, command, args, forced);
+    const int length = assemble(r, command, args, forced, part);
 
     // A channel line too long for the server goes out in parts, each paced and
     // checked like any line.
-    std::vector<std::string> parts = oversized_parts(r, command, arg1, length, forced);
+    std::vector<std::string> parts = part ? std::vector<std::string>() : oversized_parts(r, command, args[0], length, forced);
     if (!parts.empty()) {
-        const std::string target = arg1;
+        const std::string target = args[0];
         int sent = 0;
-        for (const std::string& part : parts)
-            sent += write_buf(r, "PRIVMSG", target.c_str(), part.c_str(), nullptr, nullptr, nullptr, forced);
+        for (const std::string& text : parts) {
+            const char* one[5] = {target.c_str(), text.c_str(), nullptr, nullptr, nullptr};
+            sent += write_line(r, "PRIVMSG", one, forced, true);
+        }
         return sent;
     }
 
@@ -228,7 +225,7 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
     if (!reconnect_after_loss(r))
         exit_program(r, kExitFatal);
     // The login lines reused the output buffer: assemble the line again.
-    int again = assemble(r, command, args, forced);
+    int again = assemble(r, command, args, forced, part);
     n = send_all(r, irc.ircoutbuf, again);
     if (n < 0) {
         close_socket(r, irc.ircsocket, 0);
@@ -236,4 +233,13 @@ int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2,
         return 0;
     }
     return static_cast<int>(n);
+}
+
+} // namespace
+
+int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2, const char* arg3,
+              const char* arg4, const char* arg5, int forced)
+{
+    const char* args[5] = {arg1, arg2, arg3, arg4, arg5};
+    return write_line(r, command, args, forced, false);
 }

@@ -61,6 +61,7 @@ TEST(LineSplit, StatisticsAndChatLinesSplitAtBlanksAndKeepTheirStyle)
         {"chat", chat, 440, 2},
         {"style characters", styled, 300, 2},
         {"fits", chat.substr(0, 440), 440, 1},
+        {"a cut at the blank would cost a part", ":\x03" "0,1" + std::string(60, 'a') + " " + std::string(129, 'b'), 100, 2},
         {"room too small to split", chat, 20, 1},
     };
     for (const Case& c : cases) {
@@ -107,7 +108,7 @@ TEST_F(IrcTest, ALongChatLineGoesOutInPacedPartsThatFitTheServer)
     for (const std::string& l : lines) {
         EXPECT_LE(prefix.size() + l.size() + 2, kIrcLineMax) << visible(l);
         ASSERT_EQ(l.compare(0, 14, "PRIVMSG #chan "), 0);
-        texts.push_back(l.substr(14, l.size() - 15)); // without the report's trailing blank
+        texts.push_back(l.substr(14)); // a part takes no trailing blank
     }
     EXPECT_EQ(follow_parts(text, texts, kIrcLineMax), text.size());
 
@@ -117,8 +118,12 @@ TEST_F(IrcTest, ALongChatLineGoesOutInPacedPartsThatFitTheServer)
     const std::string fits = ":" + std::string(kIrcLineMax - prefix.size() - 14 - 3 - 1, 'f');
     send_privmsg(r, "#chan", fits.c_str());
     EXPECT_EQ(irc().sent, "PRIVMSG #chan " + fits + " \r\n");
+    // One byte more fits only without the report's trailing blank; two do not.
     irc().sent.clear();
     send_privmsg(r, "#chan", (fits + "f").c_str());
+    EXPECT_EQ(irc().sent, "PRIVMSG #chan " + fits + "f\r\n");
+    irc().sent.clear();
+    send_privmsg(r, "#chan", (fits + "ff").c_str());
     EXPECT_EQ(sent_lines().size(), 2u);
 }
 

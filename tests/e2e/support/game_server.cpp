@@ -12,16 +12,24 @@ namespace {
 
 const std::string kRequest("\xff\xff\xff\xffgetstatus", 13);
 
-int loopback_socket()
+int loopback_socket(bool ipv6)
 {
-    int s = socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
+    int s = socket(ipv6 ? AF_INET6 : AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
     if (s < 0)
         return -1;
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = htonl(INADDR_LOOPBACK);
-    a.sin_port = 0;
-    if (bind(s, reinterpret_cast<sockaddr*>(&a), sizeof a) != 0) {
+    sockaddr_storage ss{};
+    socklen_t len = sizeof(sockaddr_in);
+    if (ipv6) {
+        auto* a6 = reinterpret_cast<sockaddr_in6*>(&ss);
+        a6->sin6_family = AF_INET6;
+        a6->sin6_addr = in6addr_loopback;
+        len = sizeof *a6;
+    } else {
+        auto* a = reinterpret_cast<sockaddr_in*>(&ss);
+        a->sin_family = AF_INET;
+        a->sin_addr.s_addr = htonl(INADDR_LOOPBACK);
+    }
+    if (bind(s, reinterpret_cast<sockaddr*>(&ss), len) != 0) {
         close(s);
         return -1;
     }
@@ -35,17 +43,17 @@ std::string status_reply(const std::string& info, const std::string& players)
     return std::string("\xff\xff\xff\xffstatusResponse\n", 19) + info + "\n" + players;
 }
 
-bool GameServer::start()
+bool GameServer::start(bool ipv6)
 {
-    sock_ = loopback_socket();
-    forger_ = loopback_socket();
+    sock_ = loopback_socket(ipv6);
+    forger_ = loopback_socket(ipv6);
     if (sock_ < 0 || forger_ < 0)
         return false;
-    sockaddr_in a{};
+    sockaddr_storage a{};
     socklen_t len = sizeof a;
     if (getsockname(sock_, reinterpret_cast<sockaddr*>(&a), &len) != 0)
         return false;
-    port_ = ntohs(a.sin_port);
+    port_ = ntohs(ipv6 ? reinterpret_cast<sockaddr_in6*>(&a)->sin6_port : reinterpret_cast<sockaddr_in*>(&a)->sin_port);
     thread_ = std::thread([this] { serve(); });
     return true;
 }
@@ -81,7 +89,7 @@ void GameServer::serve()
         pollfd p{sock_, POLLIN, 0};
         if (poll(&p, 1, 50) <= 0)
             continue;
-        sockaddr_in from{};
+        sockaddr_storage from{};
         socklen_t len = sizeof from;
         ssize_t n = recvfrom(sock_, buf, sizeof buf, 0, reinterpret_cast<sockaddr*>(&from), &len);
         if (n != static_cast<ssize_t>(kRequest.size()) || std::string(buf, static_cast<std::size_t>(n)) != kRequest)

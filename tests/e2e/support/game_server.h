@@ -1,4 +1,4 @@
-// A stand-in game server for end-to-end tests: a UDP socket on 127.0.0.1 (a free
+// A stand-in game server for end-to-end tests: a UDP socket on 127.0.0.1 or ::1 (a free
 // port) that answers every "getstatus" with a status reply, on a thread of its own
 // so it answers while the test waits on IRC. Stopped with the test.
 #pragma once
@@ -21,8 +21,8 @@ public:
     GameServer(const GameServer&) = delete;
     GameServer& operator=(const GameServer&) = delete;
 
-    // Binds 127.0.0.1 on a free port and starts answering. False when it cannot.
-    bool start();
+    // Binds 127.0.0.1 (or ::1) on a free port and starts answering. False when it cannot.
+    bool start(bool ipv6 = false);
     void stop();
     int port() const { return port_; }
 

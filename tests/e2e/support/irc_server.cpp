@@ -1,6 +1,7 @@
 #include "tests/e2e/support/irc_server.h"
 
 #include <sstream>
+#include <sys/stat.h>
 
 #include "tests/e2e/support/net.h"
 
@@ -9,6 +10,19 @@
 #endif
 
 namespace e2e {
+
+namespace {
+
+// Runs openssl with the arguments in dir; its output goes to openssl.out there.
+bool openssl(const TempDir& dir, const std::vector<std::string>& args)
+{
+    std::vector<std::string> argv{"/usr/bin/openssl"};
+    argv.insert(argv.end(), args.begin(), args.end());
+    Process p;
+    return p.start(argv, dir.path(), dir.file("openssl.out")) && p.wait_exit(60000) && p.exit_code() == 0;
+}
+
+} // namespace
 
 std::string IrcServer::program()
 {
@@ -27,7 +41,7 @@ IrcServer::IrcServer(const TempDir& dir, IrcServerOptions options)
     conf << "[Global]\n"
          << "\tName = " << name_ << "\n"
          << "\tInfo = Tidewatch end-to-end test server\n"
-         << "\tListen = 127.0.0.1\n"
+         << "\tListen = " << (options_.ipv6 ? "127.0.0.1,::1" : "127.0.0.1") << "\n"
          << "\tPorts = " << port_ << "\n"
          << "\tPassword = " << options_.password << "\n"
          << "\tPidFile = " << run_dir << "/ngircd.pid\n"
@@ -42,6 +56,25 @@ IrcServer::IrcServer(const TempDir& dir, IrcServerOptions options)
          << "\tPAM = no\n"
          << "\tIdent = no\n"
          << "\tDNS = no\n";
+    if (options_.tls) {
+        // A fresh key and certificate, readable by the server's user.
+        const std::string key = dir_.file("tls-key.pem"), cert = dir_.file("tls-cert.pem");
+        if (openssl(dir_, {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
+                           "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=localhost", "-addext",
+                           "subjectAltName=DNS:localhost,IP:127.0.0.1"}) &&
+            openssl(dir_, {"x509", "-in", cert, "-noout", "-fingerprint", "-sha256"})) {
+            chmod(key.c_str(), 0644);
+            std::string out = read_text(dir_.file("openssl.out"));
+            std::size_t eq = out.rfind('=');
+            if (eq != std::string::npos)
+                fingerprint_ = out.substr(eq + 1, out.find_first_of("\r\n", eq) - eq - 1);
+        }
+        tls_port_ = free_port();
+        conf << "[SSL]\n"
+             << "\tCertFile = " << cert << "\n"
+             << "\tKeyFile = " << key << "\n"
+             << "\tPorts = " << tls_port_ << "\n";
+    }
     config_ = dir_.write("ngircd.conf", conf.str(), 0644);
 }
 
@@ -58,7 +91,8 @@ bool IrcServer::start(int timeout_ms)
     // changed its user and is not needed.
     if (!process_.start({program(), "-n", "-f", config_}, dir_.path(), dir_.file("ngircd.log")))
         return false;
-    return wait_for_listener(port_, timeout_ms) && process_.running();
+    return wait_for_listener(port_, timeout_ms) && (tls_port_ == 0 || wait_for_listener(tls_port_, timeout_ms)) &&
+           process_.running();
 }
 
 void IrcServer::stop()

@@ -14,6 +14,11 @@ struct IrcServerOptions {
     int ping_timeout = 120;         // seconds of silence before the server PINGs
     int pong_timeout = 20;          // seconds a PINGed client has to answer
     int max_nick_length = 30;
+    // Also TLS on a port of its own, with a self-signed certificate for
+    // "localhost" and 127.0.0.1 made for the test.
+    bool tls = false;
+    // Also listening on ::1.
+    bool ipv6 = false;
 };
 
 class IrcServer {
@@ -34,6 +39,10 @@ public:
     bool running() { return process_.running(); }
 
     int port() const { return port_; }
+    // The TLS port and the SHA-256 fingerprint of its certificate, as openssl
+    // prints it (colon-separated hex); 0 and "" without TLS.
+    int tls_port() const { return tls_port_; }
+    const std::string& fingerprint() const { return fingerprint_; }
     const std::string& name() const { return name_; }
     // What the server printed (its log), for failure messages.
     std::string log() const;
@@ -42,6 +51,8 @@ private:
     const TempDir& dir_;
     IrcServerOptions options_;
     int port_;
+    int tls_port_ = 0;
+    std::string fingerprint_;
     std::string name_ = "irc.tidewatch.test";
     std::string config_;
     Process process_;
