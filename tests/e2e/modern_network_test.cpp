@@ -1,0 +1,257 @@
+// The relay on modern IRC networks, end to end: TLS to a real server (ngircd
+// with a certificate made for the test), SASL PLAIN against a scripted IRCv3
+// server, IPv6 on ::1 for IRC and the game server, and a long chat line split to
+// fit the server's 512 bytes.
+#include <gtest/gtest.h>
+
+#include <memory>
+#include <string>
+#include <vector>
+
+#include "tests/e2e/support/channel_reports.h"
+#include "tests/e2e/support/game_server.h"
+#include "tests/e2e/support/irc_client.h"
+#include "tests/e2e/support/irc_server.h"
+#include "tests/e2e/support/relay_process.h"
+#include "tests/e2e/support/scripted_peer.h"
+#include "tests/e2e/support/temp_dir.h"
+
+using namespace e2e;
+
+namespace {
+
+const std::string kChannel = "#tidewatch";
+const std::string kRelayNick = "SOF2Tidewatch";
+const std::string kBanner = "\x03" "1,15 Quillon's SOF2 Tidewatch v1.2";
+// base64 of "tidebot\0tidebot\0s3cret"
+const std::string kGoodProof = "dGlkZWJvdAB0aWRlYm90AHMzY3JldA==";
+
+bool has(const std::string& text, const std::string& part)
+{
+    return text.find(part) != std::string::npos;
+}
+
+struct ModernNetworkE2E : ::testing::Test {
+    TempDir dir;
+    std::unique_ptr<IrcServer> server;
+    RelayProcess relay{dir};
+    IrcClient watcher;
+    ChannelReports channel{watcher, kChannel, kRelayNick};
+    ScriptedPeer peer;
+    GameServer game;
+    std::string logfile = dir.write("qconsole.log", "");
+
+    void TearDown() override
+    {
+        relay.stop();
+        peer.stop();
+        game.stop();
+        if (server)
+            server->stop();
+    }
+
+    void start_server(IrcServerOptions options)
+    {
+        if (IrcServer::program().empty())
+            GTEST_SKIP() << "ngircd not available";
+        server = std::make_unique<IrcServer>(dir, options);
+        ASSERT_TRUE(server->start()) << server->log();
+        ASSERT_TRUE(watcher.connect(server->port()));
+        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
+        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+    }
+
+    void start_relay(const std::string& host, int port, const std::string& general,
+                     std::vector<std::string> options = {})
+    {
+        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n" + general);
+        options.insert(options.end(), {"-p", std::to_string(port), "-n", kRelayNick, host, kChannel, logfile});
+        ASSERT_TRUE(relay.start(options));
+    }
+
+    void expect_banner()
+    {
+        auto banner = channel.next(30000);
+        ASSERT_TRUE(banner) << relay.output() << watcher.transcript();
+        EXPECT_EQ(*banner, kBanner);
+    }
+
+    // Waits for the relay to print text; false after timeout_ms.
+    bool relay_says(const std::string& text, int timeout_ms)
+    {
+        for (int waited = 0; waited < timeout_ms; waited += 100) {
+            if (has(relay.output(), text))
+                return true;
+            watcher.pump(100);
+        }
+        return false;
+    }
+
+    bool relay_joined()
+    {
+        for (const std::string& l : watcher.lines())
+            if (command_of(l) == "JOIN" && prefix_nick(l) == kRelayNick)
+                return true;
+        return false;
+    }
+};
+
+// A scripted IRCv3 server: capabilities with SASL PLAIN, a proof checked byte
+// for byte, then registration and the channel.
+std::string sasl_server(const std::string& line)
+{
+    if (line == "CAP LS 302")
+        return ":peer.test CAP * LS :multi-prefix sasl=EXTERNAL,PLAIN\r\n";
+    if (line == "CAP REQ :sasl")
+        return ":peer.test CAP * ACK :sasl\r\n";
+    if (line == "AUTHENTICATE PLAIN")
+        return "AUTHENTICATE +\r\n";
+    if (line == "AUTHENTICATE " + kGoodProof)
+        return ":peer.test 900 " + kRelayNick + " " + kRelayNick +
+               "!~Ferrobot@localhost tidebot :You are now logged in as tidebot\r\n"
+               ":peer.test 903 " + kRelayNick + " :SASL authentication successful\r\n";
+    if (line.rfind("AUTHENTICATE ", 0) == 0)
+        return ":peer.test 904 " + kRelayNick + " :SASL authentication failed\r\n";
+    if (line == "CAP END")
+        return ":peer.test 001 " + kRelayNick + " :Welcome\r\n";
+    if (line.rfind("JOIN ", 0) == 0)
+        return ":" + kRelayNick + "!~Ferrobot@localhost JOIN " + kChannel + "\r\n";
+    return "";
+}
+
+// The lines of the capability exchange, in order.
+std::vector<std::string> exchange(const std::vector<std::string>& lines)
+{
+    std::vector<std::string> out;
+    for (const std::string& l : lines)
+        if (l.rfind("CAP ", 0) == 0 || l.rfind("AUTHENTICATE ", 0) == 0)
+            out.push_back(l);
+    return out;
+}
+
+} // namespace
+
+TEST_F(ModernNetworkE2E, OverTlsWithAPinnedCertificateTheRelayJoinsAndReports)
+{
+    start_server({.tls = true});
+    ASSERT_FALSE(server->fingerprint().empty()) << read_text(dir.file("openssl.out"));
+    start_relay("127.0.0.1", server->tls_port(), "tls=1\ntlsfingerprint=" + server->fingerprint() + "\n", {"-m"});
+    expect_banner();
+    EXPECT_TRUE(has(relay.output(), "IRC connection: TLS on (pinned certificate), SASL off")) << relay.output();
+    dir.append("qconsole.log", "^1Eve^7: ^2hello over tls\n");
+    auto chat = channel.next(15000);
+    ASSERT_TRUE(chat) << relay.output();
+    EXPECT_TRUE(has(*chat, "Eve")) << *chat;
+    EXPECT_TRUE(has(*chat, "hello over tls")) << *chat;
+}
+
+TEST_F(ModernNetworkE2E, AWrongFingerprintOrAnUntrustedCertificateIsRefused)
+{
+    start_server({.tls = true});
+    struct Case {
+        std::string general, console;
+    } cases[] = {
+        {"tls=1\ntlsfingerprint=00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF:00:11:22:33:44:55:66:77:88:99:AA:BB:CC:DD:EE:FF\n",
+         "is not the one configured"},
+        {"tls=1\n", "NOT trusted"},
+    };
+    for (const Case& c : cases) {
+        start_relay("127.0.0.1", server->tls_port(), c.general);
+        EXPECT_TRUE(relay_says("TLS with 127.0.0.1 failed: ", 20000)) << relay.output();
+        EXPECT_TRUE(has(relay.output(), c.console)) << relay.output();
+        watcher.pump(1000);
+        EXPECT_TRUE(relay.running()) << relay.output(); // refused, not crashed
+        EXPECT_FALSE(relay_joined()) << watcher.transcript();
+        relay.stop();
+        dir.write("tidecore.out", "");
+    }
+    // Before the handshake has succeeded nothing goes out in clear: a server that
+    // never answers sees the start of a handshake and no IRC line.
+    ASSERT_TRUE(peer.start([](const std::string&) { return std::string(); }));
+    start_relay("127.0.0.1", peer.port(), "tls=1\n");
+    for (int i = 0; i < 100 && peer.received().empty(); ++i)
+        watcher.pump(100);
+    watcher.pump(2000);
+    const std::string bytes = peer.received();
+    ASSERT_FALSE(bytes.empty());
+    EXPECT_EQ(bytes[0], '\x16'); // a TLS handshake record
+    EXPECT_FALSE(has(bytes, "PASS") || has(bytes, "NICK") || has(bytes, "USER")) << bytes;
+}
+
+TEST_F(ModernNetworkE2E, SaslPlainLogsInWithTheRightAccount)
+{
+    ASSERT_TRUE(peer.start(sasl_server));
+    start_relay("127.0.0.1", peer.port(), "saslaccount=tidebot\nsaslpass=s3cret\n");
+    ASSERT_TRUE(peer.wait_for_line("PRIVMSG " + kChannel + " :" + kBanner, 40000)) << relay.output();
+    EXPECT_EQ(exchange(peer.lines()), (std::vector<std::string>{"CAP LS 302", "CAP REQ :sasl", "AUTHENTICATE PLAIN",
+                                                               "AUTHENTICATE " + kGoodProof, "CAP END"}));
+    const std::string out = relay.output();
+    EXPECT_TRUE(has(out, "IRC connection: TLS off, SASL on")) << out;
+    EXPECT_TRUE(has(out, "SASL: logged in as tidebot")) << out;
+    EXPECT_FALSE(has(out, "s3cret") || has(out, kGoodProof)) << out;
+}
+
+TEST_F(ModernNetworkE2E, AWrongSaslPasswordIsReportedAndTheRelayJoinsWithoutIt)
+{
+    ASSERT_TRUE(peer.start(sasl_server));
+    start_relay("127.0.0.1", peer.port(), "saslaccount=tidebot\nsaslpass=wrong\n");
+    ASSERT_TRUE(peer.wait_for_line("PRIVMSG " + kChannel + " :" + kBanner, 40000)) << relay.output();
+    std::vector<std::string> lines = peer.lines();
+    EXPECT_EQ(exchange(lines).back(), "CAP END");
+    EXPECT_TRUE(peer.wait_for_line("JOIN " + kChannel, 0));
+    const std::string out = relay.output();
+    EXPECT_TRUE(has(out, "SASL: the server refused the login (904); logging in without it")) << out;
+    EXPECT_FALSE(has(out, "wrong")) << out;
+}
+
+TEST_F(ModernNetworkE2E, Ipv6ForTheIrcServerAndTheGameServer)
+{
+    start_server({.ipv6 = true});
+    ASSERT_TRUE(game.start(true));
+    game.set_reply(status_reply("\\mapname\\mp_jor1\\g_gametype\\ctf\\redscore\\7\\bluescore\\3", ""));
+    start_relay("::1", server->port(), "", {"-w", "::1", "-d", std::to_string(game.port())});
+    expect_banner();
+    // A capture makes the relay ask the game server quietly and report its score.
+    dir.append("qconsole.log", "Bob has captured the Red Flag!\n");
+    std::vector<std::string> got = channel.until("SCORE:", 20000);
+    ASSERT_FALSE(got.empty()) << relay.output();
+    EXPECT_TRUE(has(got.back(), "SCORE:")) << got.back() << relay.output();
+    EXPECT_TRUE(has(got.back(), " 7 ")) << got.back();
+    EXPECT_GE(game.requests(), 1);
+}
+
+TEST_F(ModernNetworkE2E, A900CharacterChatLineReachesTheChannelWholeInTwoPacedParts)
+{
+    start_server({});
+    start_relay("127.0.0.1", server->port(), "", {"-m"});
+    expect_banner();
+    std::string said;
+    for (int i = 0; said.size() < 900 - 11; ++i)
+        said += (i ? " word" : "word") + std::to_string(i % 10);
+    said.resize(900 - 11);
+    const std::string logline = "^1Eve^7: ^2" + said;
+    ASSERT_EQ(logline.size(), 900u);
+    dir.append("qconsole.log", logline + "\n");
+
+    std::vector<std::string> parts = channel.take(2, 20000);
+    ASSERT_EQ(parts.size(), 2u) << relay.output();
+    watcher.pump(2500);
+    EXPECT_EQ(channel.next(0), std::nullopt); // no third part
+    // The two parts as the watcher gets them: within 512 bytes with the server's
+    // prefix, so well under 512 as the relay sent them.
+    std::vector<std::string> wire;
+    for (const std::string& l : watcher.lines())
+        if (prefix_nick(l) == kRelayNick && command_of(l) == "PRIVMSG" && has(l, "word"))
+            wire.push_back(l);
+    ASSERT_EQ(wire.size(), 2u);
+    for (const std::string& l : wire) {
+        EXPECT_LE(l.size() + 2, 512u) << l;
+        EXPECT_LT(l.size() + 2 - l.find(" PRIVMSG ") - 1, 512u) << l;
+    }
+    const std::string style = "\x03" "0,1";
+    ASSERT_EQ(parts[1].compare(0, style.size(), style), 0) << parts[1];
+    std::string whole = parts[0] + parts[1].substr(style.size());
+    std::string glued = parts[0] + " " + parts[1].substr(style.size());
+    const std::string expected = "\x03" "0,1\x03" "4 Eve\x03" "0: \x03" "3" + said;
+    EXPECT_TRUE(whole == expected || glued == expected) << whole;
+}
