@@ -64,14 +64,15 @@ grep -qxF 'ExecStart=/usr/bin/tidecore $ARGS' "$x/root/usr/lib/systemd/system/ti
 leak=$(grep -rlF "$build" "$x/root/usr/lib" "$x/root/usr/share" 2>/dev/null)
 [ -z "$leak" ] || fail "build paths in: $leak"
 
-# Control: name, version, dependencies from the shared libraries, adduser.
+# Control: name, version, dependencies from the shared libraries (GnuTLS among
+# them), adduser.
 control=$(cat "$x/control/control")
 field() { sed -n "s/^$1: //p" <<<"$control"; }
 [ "$(field Package)" = tidewatch ] || fail "Package: $(field Package)"
 [ -n "$(field Version)" ] || fail "no Version"
 depends=$(field Depends)
 names=$(sed 's/ *([^)]*)//g; s/, */\n/g' <<<"$depends")
-for d in libc6 libstdc++6 adduser $([ "$has_panel" = 1 ] && echo libqt6widgets6 libqt6core6); do
+for d in libc6 libstdc++6 libgnutls30 adduser $([ "$has_panel" = 1 ] && echo libqt6widgets6 libqt6core6); do
   grep -qxF "$d" <<<"$names" || fail "Depends lacks $d: $depends"
 done
 
