@@ -135,9 +135,12 @@ TEST_F(ModernNetworkE2E, OverTlsWithAPinnedCertificateTheRelayJoinsAndReports)
 {
     start_server({.tls = true});
     ASSERT_FALSE(server->fingerprint().empty()) << read_text(dir.file("openssl.out"));
-    start_relay("127.0.0.1", server->tls_port(), "tls=1\ntlsfingerprint=" + server->fingerprint() + "\n", {"-m"});
+    // ngircd offers capabilities but no SASL: the relay says so and logs in without.
+    start_relay("127.0.0.1", server->tls_port(),
+                "tls=1\ntlsfingerprint=" + server->fingerprint() + "\nsaslaccount=tidebot\nsaslpass=s3cret\n", {"-m"});
     expect_banner();
-    EXPECT_TRUE(has(relay.output(), "IRC connection: TLS on (pinned certificate), SASL off")) << relay.output();
+    EXPECT_TRUE(has(relay.output(), "IRC connection: TLS on (pinned certificate), SASL on")) << relay.output();
+    EXPECT_TRUE(has(relay.output(), "SASL: the server offers no SASL PLAIN; logging in without it")) << relay.output();
     dir.append("qconsole.log", "^1Eve^7: ^2hello over tls\n");
     auto chat = channel.next(15000);
     ASSERT_TRUE(chat) << relay.output();
