@@ -242,3 +242,52 @@ TEST_F(WholeRelay, SecretsStayOutOfChannelConsoleAndTrace)
     }
     EXPECT_EQ(newpass_replies, 1) << visible(wire) << fake.out;
 }
+
+// Player names, chat and command words carrying CR, LF, NUL, IRC control bytes or
+// a console-command echo, through the log and through IRC: every line on the wire
+// stays one line of the relay's own, no command is added, and the relay neither
+// obeys nor quits.
+TEST_F(WholeRelay, HostileNamesAndChatAddNoLinesOrCommands)
+{
+    r.settings.messages = 0; // chat relayed
+    keep_wire = true;
+    start_relay(r, loop);
+    irc().inbox.push_back(":Boss!b@h PRIVMSG SOF2Tidewatch :!pass s3cret\r\n");
+    run_passes();
+    using namespace std::string_literals;
+    const std::vector<std::string> log_lines = {
+        "Bob\rQUIT :bye joined the red team.",
+        "Bob\rQUIT :bye was shot by Alice\rJOIN #evil's M4",
+        "Eve\rPRIVMSG #chan :fake^7: ^2hi\rPART #chan",
+        "Zed^7: ^2x\rJOIN #evil",
+        "QUIT :y", // what a line feed in a chat line leaves as a line of its own
+        "]lbot quit^7: ^2]lbot quit",
+        "^7]lbot quit was shot by Alice's M4",
+        "]lbot quit is connecting...",
+        "Mal\x01" "ACTION\x01^7: ^2\x03" "4red\x02\x16\x0f\x1f",
+        "Nul\0QUIT :z^7: ^2x"s,
+        "]lbot renameteam Evil\rQUIT",
+        "Red team eliminated!",
+    };
+    for (const std::string& l : log_lines)
+        fake.append_file("qconsole.log", l + "\n");
+    run_passes();
+    for (const char* text : {"!renameteam Bad\rQUIT\x01 Blue", "!clantag red [X]\rJOIN #evil", "!channel #chan\rJOIN",
+                             "!pass s3cret\rQUIT"})
+        irc().inbox.push_back(":Boss!b@h PRIVMSG SOF2Tidewatch :"s + text + "\r\n");
+    run_passes();
+    fake.append_file("qconsole.log", "Blue team eliminated!\nRed team eliminated!\n");
+    run_passes();
+
+    ASSERT_FALSE(wire.empty());
+    for (const std::string& line : wire_lines(wire)) {
+        EXPECT_EQ(line.find_first_of("\r\n"s + '\0'), std::string::npos) << visible(line);
+        const bool own = line.rfind("PASS ", 0) == 0 || line.rfind("NICK ", 0) == 0 || line.rfind("USER ", 0) == 0 ||
+                         line == "JOIN #chan" || line.rfind("PRIVMSG #chan :", 0) == 0 ||
+                         line.rfind("PRIVMSG Boss :", 0) == 0;
+        EXPECT_TRUE(own) << visible(line);
+    }
+    EXPECT_EQ(connects, 1);
+    EXPECT_EQ(r.settings.channel, std::string("#chan"));
+    EXPECT_EQ(r.settings.silent, 0);
+}
