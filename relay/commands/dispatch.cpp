@@ -31,7 +31,10 @@ int check_channel(const Relay&, const ArgVector& args)
 {
     if (args.count < 2)
         return 5;
-    return args.words[1][0] == '#' ? 0 : 6;
+    // A line break (or a bell, also barred from channel names) would cut every
+    // later JOIN and report short at it.
+    const std::string& name = args.words[1];
+    return name[0] == '#' && name.find_first_of("\r\n\a") == std::string::npos ? 0 : 6;
 }
 
 int check_newpass(const Relay& r, const ArgVector& args)

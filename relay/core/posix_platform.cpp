@@ -72,7 +72,9 @@ int PosixPlatform::file_open_append(const std::string& path, bool private_file)
     int flags = O_WRONLY | O_APPEND | O_CREAT | O_CLOEXEC;
     mode_t mode = 0644;
     if (private_file) {
-        flags |= O_NOFOLLOW;
+        // Non-blocking too: a pipe planted at the path must not hold the relay
+        // in open (it is refused below; a plain file does not notice the flag).
+        flags |= O_NOFOLLOW | O_NONBLOCK;
         mode = 0600;
     }
     int fd = ::open(path.c_str(), flags, mode);

@@ -460,6 +460,16 @@ int handle_irc_line(Relay& r)
         trace(r, 11, "wrote PONG to PING %s\r\n", server.c_str());
         return 0;
     }
+    if (std::strcmp(a0, "ERROR") == 0) {
+        // The server ends the link with ERROR and closes it: take it as lost now,
+        // so that no report goes into a connection that is closing.
+        console_note(r, "read_buf: the server closes the connection: %s\n", irc.ircargs[1]);
+        close_socket(r, irc.ircsocket, 0);
+        irc.ircconnected = 0;
+        if (!irc.connecting)
+            irc.lost = 1;
+        return 0;
+    }
     if (a0[0] != ':' || irc.ircargcount < 2)
         return 0;
 
@@ -608,7 +618,12 @@ void connect_all(Relay& r)
             console_note(r, "UDP Local Connect returned %d\n", irc.localsocket);
     }
     if (!nested) {
+        const bool had_irc = irc.ircconnected != 0;
         irc_login(r);
         irc.connecting = 0;
+        // The connection broke during the login: connect again at once, as after
+        // any other loss, rather than running deaf until the periodic tick.
+        if (had_irc && !irc.ircconnected)
+            irc.lost = 1;
     }
 }

@@ -116,6 +116,8 @@ TEST_F(CommandTest, WordCountAndArgumentErrors)
     const std::string help = to_boss("{C}5,0 Try !help for more info about a command");
     EXPECT_EQ(command("!channel"), (Lines{kBossBanner, args5, help}));
     EXPECT_EQ(command("!channel tidewatch"), (Lines{kBossBanner, to_boss("{C}5,0 INVALID ARGUMENT SEND!"), help}));
+    // A line break in the name would cut every later JOIN and report short.
+    EXPECT_EQ(command("!channel #a\rJOIN"), (Lines{kBossBanner, to_boss("{C}5,0 INVALID ARGUMENT SEND!"), help}));
     EXPECT_EQ(command("!newpass s3cret new"), (Lines{kBossBanner, args5, help}));
     EXPECT_EQ(command("!newpass wrong new new"),
               (Lines{kBossBanner, to_boss("{C}5,0 AUTHORISATION UNSUCCESSFULL!"),

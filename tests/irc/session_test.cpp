@@ -435,6 +435,40 @@ TEST_F(SessionTest, ALostConnectionIsReconnectedAtOnceOrTheRelayEnds)
     EXPECT_EQ(code, 1);
 }
 
+TEST_F(SessionTest, ErrorFromTheServerEndsTheConnectionAtOnce)
+{
+    // Nothing is sent into a connection the server is closing; the next pass of
+    // the loop connects again.
+    connect_plain();
+    int old = r.irc.ircsocket;
+    deliver("ERROR :Closing link: (Server shutdown)\r\n");
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    EXPECT_EQ(r.irc.lost, 1);
+    EXPECT_FALSE(fake.socket(old)->open);
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 1);
+    EXPECT_NE(r.irc.ircsocket, old);
+}
+
+TEST_F(SessionTest, AConnectionLostDuringTheLoginIsReconnectedAtOnce)
+{
+    // The server resets the connection while the relay logs in.
+    fake.on_socket = [this](FakeSocket& s) {
+        if (s.tcp && tcp_sockets() == 1)
+            s.on_send = [](FakeSocket& sock, std::string_view data) {
+                if (data.substr(0, 5) == "USER ")
+                    sock.recv_error = SockErr::conn_reset;
+            };
+    };
+    connect_all(r);
+    EXPECT_EQ(r.irc.ircconnected, 0);
+    EXPECT_EQ(r.irc.lost, 1);
+    irc_upkeep(r);
+    EXPECT_EQ(r.irc.ircconnected, 1);
+    EXPECT_EQ(r.irc.lost, 0);
+    EXPECT_EQ(sent_lines().back(), kBannerLine);
+}
+
 TEST_F(SessionTest, ASilentServerIsProbedAndDroppedWhenItDoesNotAnswer)
 {
     connect_plain();

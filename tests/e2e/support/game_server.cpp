@@ -103,7 +103,7 @@ void GameServer::serve()
         }
         if (!forged.empty())
             sendto(forger_, forged.data(), forged.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
-        if (!reply.empty())
+        for (int i = 0; i < answers_ && !reply.empty(); ++i)
             sendto(sock_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
     }
 }

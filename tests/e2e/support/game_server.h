@@ -29,6 +29,8 @@ public:
     void set_reply(const std::string& reply);
     // Before each real answer, a forged one from another port of this machine.
     void forge_from_other_port(const std::string& reply);
+    // How many times each request is answered (1 unless set; 0 is a silent server).
+    void set_answers(int count) { answers_ = count; }
     // How many status requests came in.
     int requests() const { return requests_; }
 
@@ -39,6 +41,7 @@ private:
     int port_ = 0;
     std::atomic<bool> stopping_{false};
     std::atomic<int> requests_{0};
+    std::atomic<int> answers_{1};
     std::mutex mutex_;
     std::string reply_;
     std::string forged_;

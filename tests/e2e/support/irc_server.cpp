@@ -101,6 +101,12 @@ void IrcServer::stop()
     wait_for_no_listener(port_, 5000);
 }
 
+void IrcServer::kill()
+{
+    process_.kill_now();
+    wait_for_no_listener(port_, 5000);
+}
+
 std::string IrcServer::log() const
 {
     return read_text(dir_.file("ngircd.log"));

@@ -36,6 +36,9 @@ public:
     bool start(int timeout_ms = 10000);
     // Stops it and waits until the port is free.
     void stop();
+    // Kills it (SIGKILL: its clients see their connections drop without a word)
+    // and waits until the port is free.
+    void kill();
     bool running() { return process_.running(); }
 
     int port() const { return port_; }

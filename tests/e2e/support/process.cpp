@@ -130,4 +130,12 @@ void Process::stop(int grace_ms)
     reap(true);
 }
 
+void Process::kill_now()
+{
+    if (!running())
+        return;
+    kill(pid_, SIGKILL);
+    reap(true);
+}
+
 } // namespace e2e

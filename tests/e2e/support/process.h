@@ -31,6 +31,8 @@ public:
     bool wait_exit(int timeout_ms);
     // Sends SIGTERM, waits up to grace_ms, then SIGKILL; reaps the child.
     void stop(int grace_ms = 5000);
+    // Ends it at once with SIGKILL (no chance to clean up) and reaps it.
+    void kill_now();
 
 private:
     bool reap(bool block);
