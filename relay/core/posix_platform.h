@@ -37,4 +37,9 @@ struct PosixPlatform final : Platform {
 
 private:
     int last_errno_ = 0;
+
+    long long now_ms() override;
+    int watch_file(const std::string& path) override;
+    void unwatch_file(int watch) override;
+    int wait_for_input(int sock, int watch, long long timeout_ms) override;
 };
