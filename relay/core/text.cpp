@@ -172,18 +172,19 @@ std::string strip_colours(int osp, const char* src)
     std::string out;
     if (!src)
         return out;
-    for (const char* p = src; *p; ++p) {
-        if (*p != '^') {
-            out += *p;
-            continue;
-        }
-        char next = p[1];
+    // Copies the runs between colour codes; a caret that starts no code stays.
+    const char* run = src;
+    for (const char* p = std::strchr(src, '^'); p; p = std::strchr(p, '^')) {
+        const char next = p[1];
         if (is_digit(next) || (osp && is_extended_code(next))) {
-            ++p; // drop the caret and its code character
-            continue;
+            out.append(run, static_cast<std::size_t>(p - run));
+            p += 2; // the caret and its code character
+            run = p;
+        } else {
+            ++p;
         }
-        out += '^';
     }
+    out.append(run);
     return out;
 }
 
