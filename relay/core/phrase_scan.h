@@ -1,7 +1,8 @@
 // Finds fixed phrases in a line in one pass: for every phrase of a set, the first
 // and the last place where it occurs, exactly as strstr would find them one phrase
-// at a time. The line is read once, keeping its last four bytes in a window; only
-// where the window holds the first four bytes of a phrase is that phrase compared.
+// at a time. The line is read once; only where a byte begins some phrase are the
+// four bytes from there looked up, and only phrases that begin with those four
+// bytes are compared.
 #pragma once
 
 #include <cstdint>
@@ -24,8 +25,10 @@ public:
         const int i = count_++;
         text_[i] = phrase;
         len_[i] = std::strlen(phrase);
-        if (len_[i] >= 4)
+        if (len_[i] >= 4) {
             buckets_[bucket(head(phrase))] |= uint64_t{1} << i;
+            starts_[static_cast<unsigned char>(phrase[0])] = true;
+        }
         else if (len_[i] > 0)
             short_ |= uint64_t{1} << i;
         return i;
@@ -35,19 +38,19 @@ public:
     {
         for (int i = 0; i < count_; ++i)
             hits.first[i] = hits.last[i] = nullptr;
-        uint32_t window = 0;
         for (const char* p = line; *p; ++p) {
-            window = window << 8 | static_cast<unsigned char>(*p);
-            if (p - line < 3)
+            if (!starts_[static_cast<unsigned char>(*p)])
                 continue;
-            for (uint64_t m = buckets_[bucket(window)]; m; m &= m - 1) {
+            if (!p[1] || !p[2] || !p[3])
+                break; // no room left for a phrase of four bytes or more
+            const uint32_t h = head(p);
+            for (uint64_t m = buckets_[bucket(h)]; m; m &= m - 1) {
                 const int i = __builtin_ctzll(m);
-                const char* at = p - 3;
-                if (head(text_[i]) != window || std::strncmp(at, text_[i], len_[i]) != 0)
+                if (head(text_[i]) != h || std::strncmp(p, text_[i], len_[i]) != 0)
                     continue;
                 if (!hits.first[i])
-                    hits.first[i] = at;
-                hits.last[i] = at;
+                    hits.first[i] = p;
+                hits.last[i] = p;
             }
         }
         // Phrases of one to three bytes (none of the game's) the plain way.
@@ -70,6 +73,7 @@ private:
     }
     static unsigned bucket(uint32_t w) { return (w * 2654435761u) >> 22; }
 
+    bool starts_[256] = {}; // bytes that begin a phrase of four bytes or more
     uint64_t buckets_[1024] = {};
     uint64_t short_ = 0;
     const char* text_[kMaxPhrases] = {};

@@ -173,14 +173,14 @@ const char* found_at_end(const Relay& r, const PhraseHits& hits, PhraseId id)
     return found;
 }
 
-// True when name (without colour codes) is a player of the table.
-bool known_player(const Relay& r, const std::string& name)
+// True when the text before a place of the line, without its colour codes, is the
+// name of a player of the table (compared in place, without a copy).
+bool known_player(const Relay& r, const char* line, const char* end)
 {
-    if (name.empty())
-        return false;
+    const std::string_view raw(line, static_cast<std::size_t>(end - line));
     for (int i = 0; i < r.players.playercount; ++i) {
         const PlayerRecord& p = r.players.slots[i];
-        if (p.id != -1 && p.name && *p.name == name)
+        if (p.id != -1 && p.name && !p.name->empty() && equals_stripped(r.settings.osp, raw, *p.name))
             return true;
     }
     return false;
@@ -195,8 +195,7 @@ bool about_known_player(const Relay& r, const char* line)
     for (const char* at = std::strstr(line, "^7"); at && looked < 8; at = std::strstr(at + 2, "^7"), ++looked) {
         if (at[2] != ' ' && at[2] != '\'')
             continue;
-        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
-        if (known_player(r, name))
+        if (known_player(r, line, at))
             return true;
     }
     return false;
@@ -214,8 +213,7 @@ bool known_speaker(const Relay& r, const char* line)
 {
     int looked = 0;
     for (const char* at = std::strstr(line, kChatText); at && looked < 8; at = std::strstr(at + 1, kChatText), ++looked) {
-        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
-        if (known_player(r, name))
+        if (known_player(r, line, at))
             return true;
     }
     return false;

@@ -133,10 +133,27 @@ int parse_kill_text(Relay& r, const char* line)
     const int lang = r.settings.langin;
 
     const char* s = copy.c_str();
-    const char* from = s + known_name_length(r, copy);
-    // The first row whose phrase the line holds wins.
+    // The first row whose phrase the line holds wins. Most lines hold none at all:
+    // they are passed over before the names of the table are looked at.
+    const PhraseSet& phrases = death_phrases(lang);
     PhraseHits hits;
-    death_phrases(lang).scan(from, hits);
+    phrases.scan(s, hits);
+    bool any = false;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
+        any = any || hits.first[i];
+    if (!any)
+        return 0;
+    // A death phrase inside a known player's name at the start does not count.
+    const char* from = s + known_name_length(r, copy);
+    bool rescan = false;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i) {
+        if (hits.first[i] && hits.first[i] < from) {
+            rescan = rescan || hits.last[i] >= from;
+            hits.first[i] = hits.last[i] >= from ? hits.first[i] : nullptr;
+        }
+    }
+    if (rescan)
+        phrases.scan(from, hits);
     const DeathMessage* row = nullptr;
     const char* at = nullptr;
     for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
