@@ -120,7 +120,7 @@ def log_file(kind, lines, players=24):
 
 
 def start_relay(binary, sink, logpath, options, cwd):
-    args = [binary, "-q", "-m", "-x", "none.xml", "-y", "colours.cfg", "-p", str(sink.port), "-n", NICK]
+    args = [os.path.abspath(binary), "-q", "-m", "-x", "none.xml", "-y", "colours.cfg", "-p", str(sink.port), "-n", NICK]
     args += options + ["127.0.0.1", CHANNEL, logpath]
     with open(os.path.join(cwd, "colours.cfg"), "w") as f:
         f.write("[general]\nwaitmillisecs=1000\n")

@@ -4,6 +4,8 @@
 set -euo pipefail
 
 packages=(cmake ninja-build g++ libgtest-dev libgmock-dev ngircd qt6-base-dev libgl-dev)
+# The micro-benchmarks of bench/ (built, not run, by the tests).
+packages+=(libbenchmark-dev)
 # The Debian package and its tests: dpkg-shlibdeps and file for cpack, groff and
 # man-db to check the manual page, systemd-analyze for the unit, and the checker
 # of the desktop entry.
