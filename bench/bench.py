@@ -332,7 +332,9 @@ def cmd_compare(a):
             sink = Sink()
             opts = (["-v"] if kind == "server" else []) + ["-r", str(a.lines - a.reported), "-c"]
             proc = start_relay(binary, sink, path, opts, work)
-            # Reports stop when the log ends; wait until nothing new came for a while.
+            # Reports start after the catch-up and the login, and stop when the log
+            # ends: wait until nothing new came for a while.
+            sink.wait_for(lambda: sink.joined is not None, 300)
             last = -1
             while True:
                 time.sleep(3)

@@ -121,6 +121,7 @@ TEST_F(MainLoop, IdleLoopWakesForTheLogAndForItsDeadlines)
         while (!first_send && t.fake.now() - handled < 200)
             relay_pass(r, loop);
         EXPECT_EQ(first_send - handled, 71);
+        irc.on_send = nullptr;
         t.fake.remove_file("qconsole.log");
     }
 }
