@@ -76,13 +76,6 @@ void send_status_block(Relay& r)
 
 namespace {
 
-bool catching_up_done(const Relay& r)
-{
-    const BotSettings& s = r.settings;
-    return (s.fromend != 0 && s.fromend <= r.log.bytesconsumed) ||
-           (s.recoverlines != 0 && r.log.linesread >= s.recoverlines);
-}
-
 // In client mode the game server is asked (without a word to IRC) every tenth kill
 // and every fiftieth log line, once each time a counter reaches such a value.
 void silent_query_milestones(Relay& r, LoopState& loop)
@@ -97,6 +90,43 @@ void silent_query_milestones(Relay& r, LoopState& loop)
         ++loop.silent_queries;
         quiet_status_query(r);
     }
+}
+
+// Keeps a watch on the file the follower reads. True when a new watch was just
+// made: the file may have changed before it, so the pass must not wait.
+bool keep_log_watch(Relay& r, LoopState& loop)
+{
+    Platform& p = *r.platform;
+    const bool current = r.log.logopen && loop.watchtried && loop.watched == r.log.identity;
+    if (current)
+        return false;
+    if (loop.logwatch >= 0)
+        p.unwatch_file(loop.logwatch);
+    loop.logwatch = -1;
+    loop.watchtried = false;
+    if (!r.log.logopen)
+        return false;
+    loop.logwatch = p.watch_file(*r.settings.logfile);
+    loop.watchtried = true;
+    loop.watched = r.log.identity;
+    return loop.logwatch >= 0;
+}
+
+// Waits for IRC input, a change of the log, or the next deadline of the loop: the
+// periodic tick, the session's upkeep, or the next look at the log.
+void wait_for_work(Relay& r, LoopState& loop)
+{
+    Platform& p = *r.platform;
+    const long long now = p.now_ms();
+    long long deadline = (loop.tick + 61) * 1000;
+    const long long upkeep = irc_upkeep_due(r);
+    if (upkeep < deadline / 1000)
+        deadline = upkeep * 1000;
+    const long long look = now + (loop.logwatch >= 0 ? kWatchedLogPollMs : kLogPollMs);
+    if (look < deadline)
+        deadline = look;
+    const int sock = r.irc.ircconnected ? r.irc.ircsocket : -1;
+    p.wait_for_input(sock, loop.logwatch, deadline - now);
 }
 
 } // namespace
@@ -126,7 +156,6 @@ void relay_pass(Relay& r, LoopState& loop)
         take_irc_lines(r);
         if (got > 0 || irc_lines_waiting(r))
             busy = true;
-        p.sleep_ms(1);
     }
 
     // 3. The log.
@@ -142,15 +171,16 @@ void relay_pass(Relay& r, LoopState& loop)
             r.game.fragcount = 0;
         else
             silent_query_milestones(r, loop);
-        if (catching_up_done(r))
-            p.sleep_ms(1);
     } else {
         open_log(r);
     }
 
-    // Nothing came in: wait a little instead of spinning.
+    // A pass that handled something goes straight on (pacing pauses happen where
+    // lines are sent); one that found nothing waits for something to happen.
+    if (keep_log_watch(r, loop))
+        busy = true;
     if (!busy)
-        p.sleep_ms(kIdleSleepMs);
+        wait_for_work(r, loop);
 }
 
 void run_relay(Relay& r)

@@ -3,8 +3,11 @@
 
 struct Relay;
 
-// A pass that found nothing to do waits this long, so an idle relay does not spin.
-inline constexpr long long kIdleSleepMs = 100;
+// A pass that found nothing to do waits for IRC input, a change of the log or the
+// loop's next deadline. Where the log cannot be watched it is looked at this often;
+// where it can, this often all the same, in case a change went unnoticed.
+inline constexpr long long kLogPollMs = 250;
+inline constexpr long long kWatchedLogPollMs = 5000;
 
 // What the loop keeps between passes.
 struct LoopState {
@@ -12,6 +15,9 @@ struct LoopState {
     int last_query_fragcount = 0; // counters as the last pass saw them, so that a
     int last_query_linesread = 0; // silent status query runs once per milestone
     int silent_queries = 0;       // silent status queries started by the log duty
+    int logwatch = -1;            // the platform's watch on the open log, -1 none
+    unsigned long long watched = 0; // identity of the file the watch was made for
+    bool watchtried = false;      // a watch was asked for that file
 };
 
 // Loads the configuration files, connects (unless catching up first) and opens the log.

@@ -129,4 +129,22 @@ struct Platform {
     // of the socket go through TLS and sock_close ends it. Nothing but handshake
     // bytes is sent before it succeeds. 0 on success; -1 with the reason in why.
     virtual int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) = 0;
+
+    // Waiting while the main loop has nothing to do. Kept together: a platform
+    // implements them as one piece.
+    //
+    // Wall clock in milliseconds since the epoch (for deadlines finer than now()).
+    virtual long long now_ms() = 0;
+    // Starts watching the file at path for appends, truncation and replacement: a
+    // handle, or -1 where the file system cannot tell (the loop then looks at the
+    // file now and then instead).
+    virtual int watch_file(const std::string& path) = 0;
+    virtual void unwatch_file(int watch) = 0;
+    // Waits until the socket has input (or was closed), the watched file changed,
+    // or timeout_ms passed, whichever comes first; -1 for no socket or no watch.
+    // The result holds kWaitSocket and kWaitFile for what happened, 0 on timeout.
+    virtual int wait_for_input(int sock, int watch, long long timeout_ms) = 0;
 };
+
+inline constexpr int kWaitSocket = 1;
+inline constexpr int kWaitFile = 2;

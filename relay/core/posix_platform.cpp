@@ -11,7 +11,9 @@
 #include <netdb.h>
 #include <netinet/in.h>
 #include <poll.h>
+#include <sys/inotify.h>
 #include <sys/socket.h>
+#include <sys/time.h>
 #include <sys/stat.h>
 #include <sys/types.h>
 #include <unistd.h>
@@ -487,4 +489,69 @@ long PosixPlatform::sock_recv_from_any(int s, char* buf, std::size_t len, NetAdd
 int PosixPlatform::tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why)
 {
     return tls_.start(s, host, fingerprint, timeout_ms, why);
+}
+
+// Waiting: poll on the IRC socket and on an inotify descriptor that watches the log.
+
+long long PosixPlatform::now_ms()
+{
+    timespec ts{};
+    clock_gettime(CLOCK_REALTIME, &ts);
+    return static_cast<long long>(ts.tv_sec) * 1000 + ts.tv_nsec / 1000000;
+}
+
+int PosixPlatform::watch_file(const std::string& path)
+{
+    int fd = inotify_init1(IN_NONBLOCK | IN_CLOEXEC);
+    if (fd < 0)
+        return -1;
+    // Appends and truncation modify the file; a replaced log loses its link or
+    // is moved away.
+    constexpr uint32_t kEvents = IN_MODIFY | IN_ATTRIB | IN_MOVE_SELF | IN_DELETE_SELF | IN_CLOSE_WRITE;
+    if (inotify_add_watch(fd, path.c_str(), kEvents) < 0) {
+        ::close(fd);
+        return -1;
+    }
+    return fd;
+}
+
+void PosixPlatform::unwatch_file(int watch)
+{
+    if (watch >= 0)
+        ::close(watch);
+}
+
+int PosixPlatform::wait_for_input(int sock, int watch, long long timeout_ms)
+{
+    pollfd fds[2];
+    nfds_t n = 0;
+    int sock_at = -1;
+    int watch_at = -1;
+    if (sock >= 0) {
+        sock_at = static_cast<int>(n);
+        fds[n++] = {sock, POLLIN, 0};
+    }
+    if (watch >= 0) {
+        watch_at = static_cast<int>(n);
+        fds[n++] = {watch, POLLIN, 0};
+    }
+    if (timeout_ms < 0)
+        timeout_ms = 0;
+    // Records TLS has already decrypted wait in its buffer, not in the socket.
+    if (sock >= 0 && tls_.pending(sock))
+        timeout_ms = 0;
+    int got = ::poll(fds, n, static_cast<int>(timeout_ms > 3600000 ? 3600000 : timeout_ms));
+    if (got <= 0)
+        return sock >= 0 && tls_.pending(sock) ? kWaitSocket : 0;
+    int result = 0;
+    if (sock_at >= 0 && (fds[sock_at].revents || tls_.pending(sock)))
+        result |= kWaitSocket;
+    if (watch_at >= 0 && fds[watch_at].revents) {
+        result |= kWaitFile;
+        // The events only wake the loop; what changed is read from the file.
+        alignas(inotify_event) char buf[4096];
+        while (::read(watch, buf, sizeof buf) > 0) {
+        }
+    }
+    return result;
 }

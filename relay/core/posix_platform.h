@@ -45,6 +45,12 @@ struct PosixPlatform final : Platform {
     long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) override;
     int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) override;
 
+    // Waiting while the main loop has nothing to do.
+    long long now_ms() override;
+    int watch_file(const std::string& path) override;
+    void unwatch_file(int watch) override;
+    int wait_for_input(int sock, int watch, long long timeout_ms) override;
+
 private:
     int last_errno_ = 0;
     PosixTls tls_;

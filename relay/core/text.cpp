@@ -172,19 +172,40 @@ std::string strip_colours(int osp, const char* src)
     std::string out;
     if (!src)
         return out;
-    for (const char* p = src; *p; ++p) {
-        if (*p != '^') {
-            out += *p;
-            continue;
-        }
-        char next = p[1];
+    out.reserve(std::strlen(src));
+    // Copies the runs between colour codes; a caret that starts no code stays.
+    const char* run = src;
+    for (const char* p = std::strchr(src, '^'); p; p = std::strchr(p, '^')) {
+        const char next = p[1];
         if (is_digit(next) || (osp && is_extended_code(next))) {
-            ++p; // drop the caret and its code character
-            continue;
+            out.append(run, static_cast<std::size_t>(p - run));
+            p += 2; // the caret and its code character
+            run = p;
+        } else {
+            ++p;
         }
-        out += '^';
     }
+    out.append(run);
     return out;
+}
+
+bool equals_stripped(int osp, std::string_view raw, std::string_view plain)
+{
+    std::size_t j = 0;
+    for (std::size_t i = 0; i < raw.size(); ++i) {
+        const char c = raw[i];
+        if (c == '^') {
+            const char next = i + 1 < raw.size() ? raw[i + 1] : 0;
+            if (is_digit(next) || (osp && is_extended_code(next))) {
+                ++i;
+                continue;
+            }
+        }
+        if (j >= plain.size() || plain[j] != c)
+            return false;
+        ++j;
+    }
+    return j == plain.size();
 }
 
 int leading_int(const char* s)

@@ -5,6 +5,7 @@
 
 #include <cstddef>
 #include <string>
+#include <string_view>
 
 #include "relay/core/colour_codes.h"
 #include "relay/core/line_buf.h"
@@ -36,3 +37,6 @@ void translate_colours(int osp, const char* src, LineBuf& out);
 
 // src without its game colour codes.
 std::string strip_colours(int osp, const char* src);
+// True when raw without its game colour codes (as strip_colours removes them; a
+// caret at the very end of raw starts no code) is plain.
+bool equals_stripped(int osp, std::string_view raw, std::string_view plain);

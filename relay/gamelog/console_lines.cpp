@@ -12,6 +12,7 @@
 #include "relay/config/mapinfo.h"
 #include "relay/core/lang.h"
 #include "relay/core/line_buf.h"
+#include "relay/core/phrase_scan.h"
 #include "relay/core/relay.h"
 #include "relay/core/scoped_flag.h"
 #include "relay/core/teams.h"
@@ -120,26 +121,48 @@ const char* out_phrase(const Relay& r, PhraseId id)
     return phrase(id, r.settings.langout);
 }
 
-// First place of text in line; an empty text matches nowhere.
-const char* find_in(const char* line, const char* text)
+// The phrases looked for anywhere in a console line, by log language: each line
+// is scanned once and the recognition chain reads the places found. Indexed by
+// PhraseId; phrases that are never searched stay empty.
+constexpr PhraseId kSearchedPhrases[] = {
+    PH_RED_FLAG_TAKEN,     PH_RED_FLAG_DROPPED,   PH_RED_FLAG_CAPTURED,  PH_BLUE_FLAG_TAKEN,
+    PH_BLUE_FLAG_DROPPED,  PH_BLUE_FLAG_CAPTURED, PH_BOMB_DROPPED,       PH_BOMB_TAKEN,
+    PH_BOMB_PLANTED,       PH_BOMB_DEFUSED,       PH_BLUE_DESTROYED_TARGET, PH_BRIEFCASE_TAKEN,
+    PH_BRIEFCASE_DROPPED,  PH_BRIEFCASE_RETURNED, PH_BRIEFCASE_ESCAPED,  PH_RED_ELIMINATED,
+    PH_BLUE_ELIMINATED,    PH_JOINED_RED,         PH_JOINED_BLUE,        PH_JOINED_SPECTATORS,
+    PH_ENTERED_GAME,       PH_CONNECTING,         PH_DISCONNECTED,       PH_TIMED_OUT,
+    PH_KICKED,             PH_INACTIVITY,         PH_RED_SCORE_LIMIT,    PH_BLUE_SCORE_LIMIT,
+};
+static_assert(PH_COUNT <= kMaxPhrases);
+
+PhraseSet searched_phrases(int lang)
 {
-    return *text ? std::strstr(line, text) : nullptr;
+    PhraseSet set;
+    for (int id = 0; id < PH_COUNT; ++id) {
+        bool searched = false;
+        for (PhraseId s : kSearchedPhrases)
+            searched = searched || s == id;
+        set.add(searched ? phrase(static_cast<PhraseId>(id), lang) : "");
+    }
+    return set;
 }
 
-// The last place of text in line where only the end of the sentence follows it:
-// blanks, dots, exclamation marks, a carriage return or colour codes. A player
-// event is told by the phrase that ends its line, so a name that contains a
-// phrase cannot make another event of it.
-const char* find_at_end(const char* line, const char* text)
+void scan_line(const Relay& r, const char* line, PhraseHits& hits)
 {
-    if (!*text)
-        return nullptr;
-    const char* found = nullptr;
-    for (const char* at = std::strstr(line, text); at; at = std::strstr(at + 1, text))
-        found = at;
+    static const PhraseSet sets[2] = {searched_phrases(kLangEnglish), searched_phrases(kLangGerman)};
+    sets[r.settings.langin == kLangGerman ? 1 : 0].scan(line, hits);
+}
+
+// The last place of a phrase in the line where only the end of the sentence
+// follows it: blanks, dots, exclamation marks, a carriage return or colour codes.
+// A player event is told by the phrase that ends its line, so a name that
+// contains a phrase cannot make another event of it.
+const char* found_at_end(const Relay& r, const PhraseHits& hits, PhraseId id)
+{
+    const char* found = hits.last[id];
     if (!found)
         return nullptr;
-    for (const char* p = found + std::strlen(text); *p; ++p) {
+    for (const char* p = found + std::strlen(in_phrase(r, id)); *p; ++p) {
         if (*p == '^' && p[1]) {
             ++p;
             continue;
@@ -150,14 +173,14 @@ const char* find_at_end(const char* line, const char* text)
     return found;
 }
 
-// True when name (without colour codes) is a player of the table.
-bool known_player(const Relay& r, const std::string& name)
+// True when the text before a place of the line, without its colour codes, is the
+// name of a player of the table (compared in place, without a copy).
+bool known_player(const Relay& r, const char* line, const char* end)
 {
-    if (name.empty())
-        return false;
+    const std::string_view raw(line, static_cast<std::size_t>(end - line));
     for (int i = 0; i < r.players.playercount; ++i) {
         const PlayerRecord& p = r.players.slots[i];
-        if (p.id != -1 && p.name && *p.name == name)
+        if (p.id != -1 && p.name && !p.name->empty() && equals_stripped(r.settings.osp, raw, *p.name))
             return true;
     }
     return false;
@@ -172,8 +195,7 @@ bool about_known_player(const Relay& r, const char* line)
     for (const char* at = std::strstr(line, "^7"); at && looked < 8; at = std::strstr(at + 2, "^7"), ++looked) {
         if (at[2] != ' ' && at[2] != '\'')
             continue;
-        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
-        if (known_player(r, name))
+        if (known_player(r, line, at))
             return true;
     }
     return false;
@@ -191,8 +213,7 @@ bool known_speaker(const Relay& r, const char* line)
 {
     int looked = 0;
     for (const char* at = std::strstr(line, kChatText); at && looked < 8; at = std::strstr(at + 1, kChatText), ++looked) {
-        const std::string name = strip_colours(r.settings.osp, std::string(line, static_cast<std::size_t>(at - line)).c_str());
-        if (known_player(r, name))
+        if (known_player(r, line, at))
             return true;
     }
     return false;
@@ -267,18 +288,18 @@ void returned_report(Relay& r, PhraseId id)
 }
 
 // Flag, bomb and briefcase events. False when the line holds none.
-bool objective_event(Relay& r, const char* line)
+bool objective_event(Relay& r, const char* line, const PhraseHits& hits)
 {
     const ObjectiveEvent* ev = nullptr;
     const char* at = nullptr;
     for (const ObjectiveEvent& e : kObjectiveEvents) {
-        at = find_in(line, in_phrase(r, e.phrase));
+        at = hits.first[e.phrase];
         if (at) {
             ev = &e;
             break;
         }
     }
-    if (const char* esc = find_in(line, in_phrase(r, kBriefcaseEscaped.phrase))) {
+    if (const char* esc = hits.first[kBriefcaseEscaped.phrase]) {
         ev = &kBriefcaseEscaped;
         at = esc;
     }
@@ -449,10 +470,10 @@ bool osp_line(Relay& r, const char* line)
 
 // Joins, arrivals and departures. False when the line holds none of them.
 // closed_name: the phrase must follow a name closed by "^7", as the game writes it.
-bool player_line(Relay& r, const char* line, bool closed_name = false)
+bool player_line(Relay& r, const char* line, const PhraseHits& hits, bool closed_name = false)
 {
     for (const PlayerPhrase& p : kPlayerPhrases) {
-        const char* at = find_at_end(line, in_phrase(r, p.phrase));
+        const char* at = found_at_end(r, hits, p.phrase);
         if (!at || (closed_name && (at - line < 2 || at[-2] != '^' || at[-1] != '7')))
             continue;
         const std::string rawname(line, static_cast<std::size_t>(at - line));
@@ -555,18 +576,20 @@ int process_console_line(Relay& r, char* line)
     // player could fake kills, round wins and departures by typing the game's
     // sentences, hide their own kills behind a name with the chat mark, or steer
     // the relay with a name such as "]lbot quit".
+    PhraseHits hits;
+    scan_line(r, line, hits);
     const bool about_player = about_known_player(r, line);
     if (!about_player && chat_shaped(line)) {
         // A speaker nobody knows yet may be a new player whose name carries the
         // chat mark: the sentence that ends the line decides.
-        if (!known_speaker(r, line) && player_line(r, line, true))
+        if (!known_speaker(r, line) && player_line(r, line, hits, true))
             return 0;
         chat_line(r, line);
         return 0;
     }
     // Player events first: their phrase ends the line, so a death phrase inside a
     // name cannot turn a join into a kill.
-    if (player_line(r, line))
+    if (player_line(r, line, hits))
         return 0;
     if (parse_kill_text(r, line))
         return 0;
@@ -582,26 +605,26 @@ int process_console_line(Relay& r, char* line)
             returned_report(r, id);
             return 0;
         }
-    if (find_in(line, in_phrase(r, PH_BRIEFCASE_RETURNED))) {
+    if (hits.first[PH_BRIEFCASE_RETURNED]) {
         returned_report(r, PH_BRIEFCASE_RETURNED);
         return 0;
     }
-    if (objective_event(r, line))
+    if (objective_event(r, line, hits))
         return 0;
-    if (find_in(line, in_phrase(r, PH_BLUE_DESTROYED_TARGET))) {
+    if (hits.first[PH_BLUE_DESTROYED_TARGET]) {
         target_destroyed(r);
         return 0;
     }
-    if (find_in(line, in_phrase(r, PH_RED_ELIMINATED))) {
+    if (hits.first[PH_RED_ELIMINATED]) {
         team_eliminated(r, kTeamRed);
         return 0;
     }
-    if (find_in(line, in_phrase(r, PH_BLUE_ELIMINATED))) {
+    if (hits.first[PH_BLUE_ELIMINATED]) {
         team_eliminated(r, kTeamBlue);
         return 0;
     }
     for (PhraseId id : {PH_RED_SCORE_LIMIT, PH_BLUE_SCORE_LIMIT})
-        if (find_in(line, in_phrase(r, id))) {
+        if (hits.first[id]) {
             score_limit(r, id);
             return 0;
         }

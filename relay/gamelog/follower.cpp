@@ -25,6 +25,7 @@ void empty_buffer(LogFollower& lf)
 {
     if (lf.logbuf.size() != kLogBufSize)
         lf.logbuf.assign(kLogBufSize, 0);
+    lf.logstart = 0;
     lf.logfill = 0;
     lf.logbuf[0] = 0;
     lf.skipping = false;
@@ -40,12 +41,35 @@ void count_line(Relay& r)
         console_note(r, "%d lines read...\n", lf.linesread);
 }
 
-// Removes n bytes from the front of the buffer.
+// Removes n bytes from the front of the unread data. The rest moves down only when
+// more is read (compact), not after every line.
 void drop_front(LogFollower& lf, int n)
 {
-    std::memmove(lf.logbuf.data(), lf.logbuf.data() + n, static_cast<std::size_t>(lf.logfill - n));
-    lf.logfill -= n;
+    lf.logstart += n;
+    if (lf.logstart == lf.logfill) {
+        lf.logstart = 0;
+        lf.logfill = 0;
+        lf.logbuf[0] = 0;
+    }
+}
+
+void compact(LogFollower& lf)
+{
+    if (lf.logstart == 0)
+        return;
+    std::memmove(lf.logbuf.data(), lf.logbuf.data() + lf.logstart, static_cast<std::size_t>(lf.logfill - lf.logstart));
+    lf.logfill -= lf.logstart;
+    lf.logstart = 0;
     lf.logbuf[static_cast<std::size_t>(lf.logfill)] = 0;
+}
+
+// Reading is worth a system call when a batch may lack lines: when the buffer is
+// at least half empty, or holds no complete line.
+bool worth_reading(const LogFollower& lf)
+{
+    const int unread = lf.logfill - lf.logstart;
+    return unread < kLogBufData / 2 ||
+           !std::memchr(lf.logbuf.data() + lf.logstart, '\n', static_cast<std::size_t>(unread));
 }
 
 // The game truncated the log or a new file replaced it: start over at the
@@ -121,9 +145,9 @@ void close_log(Relay& r)
 int read_log(Relay& r)
 {
     LogFollower& lf = r.log;
-    if (!lf.logopen)
+    if (!lf.logopen || !worth_reading(lf))
         return 0;
-    follow_new_file(r);
+    compact(lf);
     if (lf.logfill >= kLogBufData) {
         // A line longer than the whole buffer would stop the follower for good:
         // drop what is held and the rest of that line up to its line feed.
@@ -135,8 +159,17 @@ int read_log(Relay& r)
     }
     long n = r.platform->file_read(lf.logstream, lf.logbuf.data() + lf.logfill,
                                    static_cast<std::size_t>(kLogBufData - lf.logfill));
-    if (n <= 0)
-        return 0;
+    if (n <= 0) {
+        // At the end of the file: only now can it have been cut or replaced.
+        const long long before = lf.readpos;
+        follow_new_file(r);
+        if (lf.readpos == before && lf.logstream >= 0)
+            return 0;
+        n = r.platform->file_read(lf.logstream, lf.logbuf.data() + lf.logfill,
+                                  static_cast<std::size_t>(kLogBufData - lf.logfill));
+        if (n <= 0)
+            return 0;
+    }
     lf.readpos += n;
     lf.logfill += static_cast<int>(n);
     lf.logbuf[static_cast<std::size_t>(lf.logfill)] = 0;
@@ -164,9 +197,9 @@ int take_log_lines(Relay& r)
         return 0;
     int handled = 0;
     int taken = 0;
-    while (taken < kLinesPerPass) {
-        char* base = lf.logbuf.data();
-        char* end = static_cast<char*>(std::memchr(base, '\n', static_cast<std::size_t>(lf.logfill)));
+    while (taken < kLinesPerPass && lf.logfill > lf.logstart) {
+        char* base = lf.logbuf.data() + lf.logstart;
+        char* end = static_cast<char*>(std::memchr(base, '\n', static_cast<std::size_t>(lf.logfill - lf.logstart)));
         if (!end)
             break;
         *end = 0;

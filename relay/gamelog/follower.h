@@ -14,6 +14,7 @@ struct LogFollower {
     int logstream = -1;
     int logopen = 0;
     std::vector<char> logbuf; // kLogBufSize bytes once the log was first opened
+    int logstart = 0;         // unread data lies from logstart up to logfill
     int logfill = 0;
     int linesread = 0;
     long long bytesconsumed = 0;

@@ -17,26 +17,38 @@ namespace {
 // Excess lines in a row that are still sent (with an extra pause) before one is skipped.
 constexpr int kSkipThreshold = 2;
 
+// A catching-up setting is in force and a log line has been reached: before the
+// first line is read only the periodic status can report, and it is not a line
+// being caught up on.
+bool catching_up(const Relay& r)
+{
+    const BotSettings& s = r.settings;
+    return (s.recoverlines > 0 || s.fromend != 0) && (r.log.linesread != 0 || r.log.handling);
+}
+
 // True while ordinary output is held back because old log lines are being caught up on.
 bool held_back(Relay& r, int forced)
 {
+    if (forced || !catching_up(r))
+        return false;
+    if (reports_held_back(r))
+        return true;
     const BotSettings& s = r.settings;
-    const LogFollower& log = r.log;
-    if (forced || !(s.recoverlines > 0 || s.fromend != 0))
-        return false;
-    // Before the first line is read only the periodic status can report: it is not
-    // a line being caught up on. The reports of line 1 and on are held back.
-    if (log.linesread == 0 && !log.handling)
-        return false;
-    // While line n is handled linesread is n - 1; between lines it is the count done.
-    if (log.linesread < s.recoverlines)
-        return true;
-    if (s.fromend > log.bytesconsumed)
-        return true;
-    trace(r, 101, "go %d > %d || %lld <= %lld\r\n", log.linesread, s.recoverlines, s.fromend,
-          log.bytesconsumed);
+    trace(r, 101, "go %d > %d || %lld <= %lld\r\n", r.log.linesread, s.recoverlines, s.fromend,
+          r.log.bytesconsumed);
     return false;
 }
+
+} // namespace
+
+bool reports_held_back(const Relay& r)
+{
+    const BotSettings& s = r.settings;
+    // While line n is handled linesread is n - 1; between lines it is the count done.
+    return catching_up(r) && (r.log.linesread < s.recoverlines || s.fromend > r.log.bytesconsumed);
+}
+
+namespace {
 
 // Builds the line in the output buffer: command, then each present argument after
 // a blank, cut at the first CR or LF, then the line end. Returns its length.

@@ -16,3 +16,7 @@ inline int send_privmsg(Relay& r, const char* target, const char* text, int forc
 {
     return write_buf(r, "PRIVMSG", target, text, nullptr, nullptr, nullptr, forced);
 }
+
+// True while a report (a line that is not forced) would be held back because old
+// log lines are being caught up on; its maker may skip building it.
+bool reports_held_back(const Relay& r);

@@ -345,6 +345,23 @@ void irc_upkeep(Relay& r)
     }
 }
 
+long long irc_upkeep_due(const Relay& r)
+{
+    const IrcState& irc = r.irc;
+    constexpr long long kNever = 1LL << 60;
+    if (irc.connecting || irc.handlingline)
+        return kNever;
+    if (irc.lost && !irc.ircconnected)
+        return 0;
+    if (!irc.ircconnected)
+        return kNever;
+    long long due = irc.probesent == 0 ? irc.lastinput + kSilenceBeforeProbe : irc.probesent + kProbeAnswerTime;
+    for (const Repair& rep : irc.repairs)
+        if (rep.pending && rep.next < due)
+            due = rep.next;
+    return due;
+}
+
 int take_irc_lines(Relay& r)
 {
     IrcState& irc = r.irc;

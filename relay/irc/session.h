@@ -52,6 +52,9 @@ bool reconnect_after_loss(Relay& r);
 // connection (ending the program with exit code 1 when that fails), the delayed
 // registration repairs, and the liveness probe of a silent server.
 void irc_upkeep(Relay& r);
+// The earliest time (seconds since the epoch) at which irc_upkeep has work to do
+// while nothing comes in; a large value when it has none.
+long long irc_upkeep_due(const Relay& r);
 // Opens the game server's status query socket unless it is open or no server is set.
 void open_query_socket(Relay& r);
 // Opens whatever connection is missing and logs in.

@@ -55,6 +55,10 @@ int send_line(Relay& r, const char* clocktext, int killercolour, const char* kil
 {
     if (!r.settings.showplay)
         return 0;
+    // While catching up the line would be dropped unsent: not built at all, unless
+    // the trace shows how it is built.
+    if (r.settings.debuglevel < 11 && reports_held_back(r))
+        return 0;
     trace(r, 11, "send_line %d\r\n", r.log.linesread);
 
     LineBuf killer;

@@ -6,6 +6,7 @@
 #include <string>
 
 #include "relay/core/lang.h"
+#include "relay/core/phrase_scan.h"
 #include "relay/core/relay.h"
 #include "relay/players/table.h"
 #include "relay/core/text.h"
@@ -87,13 +88,32 @@ std::size_t known_name_length(const Relay& r, const std::string& text)
 
 // The place of the weapon suffix: the one that ends the text when there is one
 // (a killer's name may hold a suffix of its own), else the first.
-const char* find_suffix(const char* rest, const std::string& suffix)
+const char* find_suffix(const char* rest, std::size_t restlen, const char* suffix)
 {
-    const char* first = std::strstr(rest, suffix.c_str());
-    const std::size_t len = std::strlen(rest);
-    if (len >= suffix.size() && std::strcmp(rest + len - suffix.size(), suffix.c_str()) == 0)
-        return rest + len - suffix.size();
-    return first;
+    const std::size_t n = std::strlen(suffix);
+    if (restlen >= n && std::memcmp(rest + restlen - n, suffix, n) == 0)
+        return rest + restlen - n;
+    return std::strstr(rest, suffix);
+}
+
+// The death phrases of one log language, searched in one pass.
+const PhraseSet& death_phrases(int lang)
+{
+    static const PhraseSet sets[2] = {
+        [] {
+            PhraseSet s;
+            for (const DeathMessage& m : kDeathMessages)
+                s.add(m.text[kLangEnglish]);
+            return s;
+        }(),
+        [] {
+            PhraseSet s;
+            for (const DeathMessage& m : kDeathMessages)
+                s.add(m.text[kLangGerman]);
+            return s;
+        }(),
+    };
+    return sets[lang == kLangGerman ? 1 : 0];
 }
 
 } // namespace
@@ -113,16 +133,34 @@ int parse_kill_text(Relay& r, const char* line)
     const int lang = r.settings.langin;
 
     const char* s = copy.c_str();
+    // The first row whose phrase the line holds wins. Most lines hold none at all:
+    // they are passed over before the names of the table are looked at.
+    const PhraseSet& phrases = death_phrases(lang);
+    PhraseHits hits;
+    phrases.scan(s, hits);
+    bool any = false;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
+        any = any || hits.first[i];
+    if (!any)
+        return 0;
+    // A death phrase inside a known player's name at the start does not count.
     const char* from = s + known_name_length(r, copy);
-    const DeathMessage* row = nullptr;
-    const char* at = nullptr;
-    for (const DeathMessage& m : kDeathMessages) {
-        at = std::strstr(from, m.text[lang]);
-        if (at) {
-            row = &m;
-            break;
+    bool rescan = false;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i) {
+        if (hits.first[i] && hits.first[i] < from) {
+            rescan = rescan || hits.last[i] >= from;
+            hits.first[i] = hits.last[i] >= from ? hits.first[i] : nullptr;
         }
     }
+    if (rescan)
+        phrases.scan(from, hits);
+    const DeathMessage* row = nullptr;
+    const char* at = nullptr;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
+        if ((at = hits.first[i])) {
+            row = &kDeathMessages[i];
+            break;
+        }
     if (!row)
         return 0;
     trace(r, 11, "kill %s\r\n", row->text[kLangEnglish]);
@@ -139,9 +177,13 @@ int parse_kill_text(Relay& r, const char* line)
     case Row::kill: {
         std::string killer = rest;
         int weapon = row->weapon;
+        const std::size_t restlen = std::strlen(rest);
+        const std::size_t leadlen = std::strlen(kSuffixLead[lang]);
+        char suffix[64];
+        std::memcpy(suffix, kSuffixLead[lang], leadlen);
         for (const Suffix* x = row->suffixes.begin; x != row->suffixes.end; ++x) {
-            const std::string suffix = std::string(kSuffixLead[lang]) + x->name;
-            const char* found = find_suffix(rest, suffix);
+            std::strcpy(suffix + leadlen, x->name); // the longest lead and name fit easily
+            const char* found = find_suffix(rest, restlen, suffix);
             if (found) {
                 killer.assign(rest, static_cast<std::size_t>(found - rest));
                 weapon = x->weapon;

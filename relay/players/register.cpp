@@ -70,7 +70,7 @@ void register_name(Relay& r, int index, const char* name)
 int find_name(const PlayerTable& t, const char* name)
 {
     for (int i = 0; i < t.playercount; ++i)
-        if (t.slots[i].id != -1 && safe_strcmp(cstr(t.slots[i].name), name) == 0)
+        if (t.slots[i].id != -1 && t.slots[i].name && *t.slots[i].name == name)
             return i;
     return -1;
 }

@@ -64,15 +64,66 @@ TEST_F(MainLoop, IdlePassesWaitInsteadOfSpinning)
     // Unreachable IRC and no log: each pass still waits.
     for (int i = 0; i < 50; ++i)
         relay_pass(r, loop);
-    EXPECT_GE(t.fake.slept_ms, 50 * kIdleSleepMs);
+    EXPECT_GE(t.fake.waited_ms, 50 * kLogPollMs);
 
     // The log is tried on every pass and opened once it exists.
     t.fake.write_file("qconsole.log", "");
     relay_pass(r, loop);
     EXPECT_EQ(r.log.logopen, 1);
-    long long before = t.fake.slept_ms;
+    long long before = t.fake.waited_ms;
     relay_pass(r, loop);
-    EXPECT_GE(t.fake.slept_ms - before, kIdleSleepMs);
+    relay_pass(r, loop);
+    EXPECT_GE(t.fake.waited_ms - before, kLogPollMs);
+}
+
+// Idle, the loop sleeps until something happens or a deadline is due: an appended
+// line is handled and reported at once, the periodic tick still comes on time, and
+// without a watch on the log it is looked at every kLogPollMs.
+TEST_F(MainLoop, IdleLoopWakesForTheLogAndForItsDeadlines)
+{
+    for (bool watched : {true, false}) {
+        SCOPED_TRACE(watched ? "watched log" : "polled log");
+        t.fake.watches_supported = watched;
+        t.fake.on_connect = nullptr;
+        t.fake.write_file("qconsole.log", "");
+        loop = LoopState{};
+        r.log = LogFollower{};
+        start_relay(r, loop);
+        FakeSocket& irc = connected();
+        r.irc.lastinput = t.fake.now();
+        for (int i = 0; i < 3; ++i)
+            relay_pass(r, loop);
+        irc.sent.clear();
+
+        const int waits = t.fake.waits;
+        const long long start = t.fake.now_ms();
+        while (t.fake.now_ms() - start < 30000)
+            relay_pass(r, loop);
+        const int wakeups = t.fake.waits - waits;
+        EXPECT_LE(wakeups, watched ? 30 / 5 + 2 : 30 * 4 + 2);
+        EXPECT_EQ(irc.sent, "");
+
+        t.fake.append_file("qconsole.log", "Bob was shot by Alice's M4\n");
+        const long long appended = t.fake.now_ms();
+        relay_pass(r, loop);
+        if (!watched)
+            relay_pass(r, loop);
+        EXPECT_NE(irc.sent.find("was shot by"), std::string::npos);
+        EXPECT_LE(t.fake.now_ms() - appended, watched ? 2150 : 2150 + kLogPollMs);
+
+        // The status block: 71 quiet seconds after the last handled line.
+        const long long handled = loop.tick - 10;
+        long long first_send = 0;
+        irc.on_send = [&](FakeSocket&, std::string_view) {
+            if (!first_send)
+                first_send = t.fake.now();
+        };
+        while (!first_send && t.fake.now() - handled < 200)
+            relay_pass(r, loop);
+        EXPECT_EQ(first_send - handled, 71);
+        irc.on_send = nullptr;
+        t.fake.remove_file("qconsole.log");
+    }
 }
 
 TEST_F(MainLoop, ReconnectsOnlyOnTheMinuteTick)
@@ -120,7 +171,7 @@ TEST_F(MainLoop, CatchingUpDelaysTheConnectionToTheFirstTick)
     r.settings.recoverlines = 500;
     t.fake.write_file("qconsole.log", log_lines(20));
     start_relay(r, loop);
-    for (int i = 0; i < 100; ++i)
+    for (int i = 0; i < 100 && r.log.linesread < 20; ++i)
         relay_pass(r, loop);
     EXPECT_EQ(r.log.linesread, 20);
     EXPECT_EQ(connects, 0);

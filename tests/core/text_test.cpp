@@ -1,7 +1,9 @@
 #include <gtest/gtest.h>
 
+#include <cstring>
 #include <string>
 
+#include "relay/core/phrase_scan.h"
 #include "relay/core/text.h"
 #include "tests/support/fake_platform.h"
 
@@ -150,3 +152,42 @@ TEST(TextCopy, CopyString)
 }
 
 } // namespace
+
+// The in-place comparison agrees with strip_colours on codes, stray carets and a
+// caret at the very end, with and without the extended codes.
+TEST(Text, EqualsStrippedAgreesWithStripColours)
+{
+    for (const char* raw : {"^1Bob^7", "Bob", "^^1x", "a^", "^Ax^p", "^", "", "^1^2", "B^zob"})
+        for (int osp : {0, 1}) {
+            SCOPED_TRACE(std::string(raw) + (osp ? " osp" : ""));
+            const std::string plain = strip_colours(osp, raw);
+            EXPECT_TRUE(equals_stripped(osp, raw, plain));
+            EXPECT_FALSE(equals_stripped(osp, raw, plain + "x"));
+            if (!plain.empty()) {
+                EXPECT_FALSE(equals_stripped(osp, raw, plain.substr(1)));
+            }
+        }
+}
+
+// One pass finds each phrase's first and last place as strstr would, overlapping
+// places and phrases sharing their first bytes included.
+TEST(Text, PhraseSetFindsWhatStrstrFinds)
+{
+    const char* phrases[] = {" has taken the", " has taken", "aaaa", "ab", "", " x"};
+    PhraseSet set;
+    for (const char* p : phrases)
+        set.add(p);
+    for (const char* line : {"Bob has taken the flag has taken", "aaaaaab", "ab x", "", " has", "zz has taken"}) {
+        SCOPED_TRACE(line);
+        PhraseHits hits;
+        set.scan(line, hits);
+        for (int i = 0; i < 6; ++i) {
+            const char* first = *phrases[i] ? std::strstr(line, phrases[i]) : nullptr;
+            const char* last = first;
+            for (const char* at = first; at; at = std::strstr(at + 1, phrases[i]))
+                last = at;
+            EXPECT_EQ(hits.first[i], first) << phrases[i];
+            EXPECT_EQ(hits.last[i], last) << phrases[i];
+        }
+    }
+}

@@ -413,3 +413,45 @@ std::string visible(std::string_view bytes)
     }
     return v;
 }
+
+long long FakePlatform::now_ms()
+{
+    return clock_ms;
+}
+
+int FakePlatform::watch_file(const std::string& path)
+{
+    if (!watches_supported || !files.count(path))
+        return -1;
+    int h = next_handle++;
+    const FakeFileData& f = *files[path];
+    watches[h] = {path, static_cast<long long>(f.content.size()), f.identity};
+    return h;
+}
+
+void FakePlatform::unwatch_file(int watch)
+{
+    watches.erase(watch);
+}
+
+int FakePlatform::wait_for_input(int sock, int watch, long long timeout_ms)
+{
+    ++waits;
+    int result = 0;
+    if (FakeSocket* s = socket(sock); s && (!s->inbox.empty() || s->recv_error != SockErr::none))
+        result |= kWaitSocket;
+    if (auto w = watches.find(watch); w != watches.end()) {
+        auto f = files.find(w->second.path);
+        long long size = f == files.end() ? -1 : static_cast<long long>(f->second->content.size());
+        unsigned long long identity = f == files.end() ? 0 : f->second->identity;
+        if (size != w->second.size || identity != w->second.identity)
+            result |= kWaitFile;
+        w->second.size = size;
+        w->second.identity = identity;
+    }
+    if (result == 0 && timeout_ms > 0) {
+        clock_ms += timeout_ms;
+        waited_ms += timeout_ms;
+    }
+    return result;
+}

@@ -130,6 +130,23 @@ struct FakePlatform : Platform {
     long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) override;
     int tls_start(int s, const char* host, const char* fingerprint, long long timeout_ms, std::string& why) override;
 
+    // Waiting. Watches see a file change when its size or identity at the path
+    // differs from what the last wait saw; a wait with nothing to report moves the
+    // virtual clock on by its whole timeout.
+    bool watches_supported = true;
+    struct Watch {
+        std::string path;
+        long long size = -1;
+        unsigned long long identity = 0;
+    };
+    std::map<int, Watch> watches;
+    int waits = 0;              // calls of wait_for_input
+    long long waited_ms = 0;    // virtual time spent in them
+    long long now_ms() override;
+    int watch_file(const std::string& path) override;
+    void unwatch_file(int watch) override;
+    int wait_for_input(int sock, int watch, long long timeout_ms) override;
+
     // Environment variables the relay sees; none by default.
     std::map<std::string, std::string> env;
     std::string environment(const char* name) override;
