@@ -1,5 +1,5 @@
-// The colour file, read from the fake platform's files, then a report that uses
-// the styles it set.
+// The colour file, read from the fake platform's files, then a join and a kill
+// reported in the styles and team colours it set.
 #include "fuzz/fuzz_relay.h"
 #include "relay/config/colours.h"
 #include "relay/gamelog/console_lines.h"
@@ -11,7 +11,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     t.fake.write_file("/etc/colours.ini", fuzz_text(data, size));
     fuzz_guarded([&] {
         load_colours(r, "/etc/colours.ini");
-        fuzz_line("Kill: 1 2 3: Al killed Bo by MOD_M4", [&](char* l) { return process_console_line(r, l); });
+        for (const char* line : {"^4Ann^7 joined the blue team.", "^1Bob^7 joined the red team.",
+                                 "^1Bob^7 was shot by ^4Ann^7's M4"})
+            fuzz_line(line, [&](char* l) { return process_console_line(r, l); });
     });
     return 0;
 }
