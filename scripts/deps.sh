@@ -13,6 +13,8 @@ packages+=(libbenchmark-dev)
 # man-db to check the manual page, systemd-analyze for the unit, and the checker
 # of the desktop entry.
 packages+=(dpkg-dev file groff-base man-db systemd desktop-file-utils)
+# The fuzz targets: clang and its runtime libraries (libFuzzer, the sanitizers).
+packages+=(clang libclang-rt-14-dev)
 
 missing=()
 for p in "${packages[@]}"; do

@@ -33,7 +33,6 @@ namespace {
 // relayed back as chat.
 constexpr const char* kInGameBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
 // What the console prints between a speaker's name and the chat text.
-constexpr const char* kChatMarker = "^7: ";
 constexpr const char* kChatText = "^7: ^2";
 
 // OSP mod lines.
