@@ -535,6 +535,10 @@ void chat_line(Relay& r, const char* line)
 {
     if (r.settings.messages) // stored inverted: set while chat relaying is off
         return;
+    // A chat report changes nothing else: while it would be held back or not shown
+    // it is not built at all.
+    if (!r.settings.showplay || reports_held_back(r))
+        return;
     if (std::strstr(line, kInGameBanner))
         return;
     const char* text = std::strstr(line, kChatText);
