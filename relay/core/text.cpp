@@ -170,23 +170,29 @@ void translate_colours(int osp, const char* src, LineBuf& out)
 std::string strip_colours(int osp, const char* src)
 {
     std::string out;
-    if (!src)
-        return out;
-    out.reserve(std::strlen(src));
+    if (src)
+        strip_colours(osp, std::string_view(src), out);
+    return out;
+}
+
+void strip_colours(int osp, std::string_view raw, std::string& out)
+{
+    out.clear();
+    out.reserve(raw.size());
     // Copies the runs between colour codes; a caret that starts no code stays.
-    const char* run = src;
-    for (const char* p = std::strchr(src, '^'); p; p = std::strchr(p, '^')) {
-        const char next = p[1];
+    std::size_t run = 0;
+    for (std::size_t p = raw.find('^'); p != std::string_view::npos; p = raw.find('^', p)) {
+        const char next = p + 1 < raw.size() ? raw[p + 1] : 0;
         if (is_digit(next) || (osp && is_extended_code(next))) {
-            out.append(run, static_cast<std::size_t>(p - run));
+            out.append(raw, run, p - run);
             p += 2; // the caret and its code character
             run = p;
         } else {
             ++p;
         }
     }
-    out.append(run);
-    return out;
+    if (run < raw.size())
+        out.append(raw, run, raw.size() - run);
 }
 
 bool equals_stripped(int osp, std::string_view raw, std::string_view plain)

@@ -37,6 +37,9 @@ void translate_colours(int osp, const char* src, LineBuf& out);
 
 // src without its game colour codes.
 std::string strip_colours(int osp, const char* src);
+// The same into out (replacing its text, keeping its room: no allocation once
+// out is large enough); a caret at the very end of raw starts no code.
+void strip_colours(int osp, std::string_view raw, std::string& out);
 // True when raw without its game colour codes (as strip_colours removes them; a
 // caret at the very end of raw starts no code) is plain.
 bool equals_stripped(int osp, std::string_view raw, std::string_view plain);

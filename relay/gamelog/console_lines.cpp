@@ -173,13 +173,17 @@ const char* found_at_end(const Relay& r, const PhraseHits& hits, PhraseId id)
 }
 
 // True when the text before a place of the line, without its colour codes, is the
-// name of a player of the table (compared in place, without a copy).
+// name of a player of the table. The text is stripped once, into a buffer that
+// keeps its room from line to line, and compared with each name by length first.
 bool known_player(const Relay& r, const char* line, const char* end)
 {
-    const std::string_view raw(line, static_cast<std::size_t>(end - line));
+    static thread_local std::string plain;
+    strip_colours(r.settings.osp, std::string_view(line, static_cast<std::size_t>(end - line)), plain);
+    if (plain.empty())
+        return false;
     for (int i = 0; i < r.players.playercount; ++i) {
         const PlayerRecord& p = r.players.slots[i];
-        if (p.id != -1 && p.name && !p.name->empty() && equals_stripped(r.settings.osp, raw, *p.name))
+        if (p.id != -1 && p.name && *p.name == plain)
             return true;
     }
     return false;
@@ -529,6 +533,10 @@ void map_restart(Relay& r)
 void chat_line(Relay& r, const char* line)
 {
     if (r.settings.messages) // stored inverted: set while chat relaying is off
+        return;
+    // A chat report changes nothing else: while it would be held back or not shown
+    // it is not built at all.
+    if (!r.settings.showplay || reports_held_back(r))
         return;
     if (std::strstr(line, kInGameBanner))
         return;

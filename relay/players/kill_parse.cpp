@@ -4,6 +4,7 @@
 
 #include <cstring>
 #include <string>
+#include <string_view>
 
 #include "relay/core/lang.h"
 #include "relay/core/phrase_scan.h"
@@ -122,7 +123,10 @@ int parse_kill_text(Relay& r, const char* line)
 {
     if (!line)
         return 0;
-    std::string copy = strip_colours(r.settings.osp, line);
+    // The colour-free line goes into a buffer that keeps its room from line to
+    // line. Nothing below reads another console line before the names are copied.
+    static thread_local std::string copy;
+    strip_colours(r.settings.osp, std::string_view(line), copy);
     // A line break left at the end would become part of the last name (and cut
     // the kill line short on IRC).
     while (!copy.empty() && (copy.back() == '\r' || copy.back() == '\n'))

@@ -2,6 +2,8 @@
 // first time gets a slot; kills between named players go on to the bookkeeping.
 #include "relay/players/register.h"
 
+#include <string_view>
+
 #include "relay/core/relay.h"
 #include "relay/core/teams.h"
 #include "relay/core/text.h"
@@ -69,8 +71,9 @@ void register_name(Relay& r, int index, const char* name)
 
 int find_name(const PlayerTable& t, const char* name)
 {
+    const std::string_view wanted(name); // measured once, not once a slot
     for (int i = 0; i < t.playercount; ++i)
-        if (t.slots[i].id != -1 && t.slots[i].name && *t.slots[i].name == name)
+        if (t.slots[i].id != -1 && t.slots[i].name && *t.slots[i].name == wanted)
             return i;
     return -1;
 }
