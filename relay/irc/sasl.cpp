@@ -5,6 +5,8 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <string>
+#include <string_view>
 
 #include "relay/core/relay.h"
 #include "relay/core/text.h"
@@ -32,42 +34,40 @@ void give_up(Relay& r, const char* why)
     finish(r);
 }
 
+// The capabilities of a list, one after the other: the next one, or an empty
+// view at the end.
+std::string_view next_cap(const char*& p)
+{
+    while (*p == ' ')
+        ++p;
+    const char* begin = p;
+    while (*p && *p != ' ')
+        ++p;
+    return std::string_view(begin, static_cast<std::size_t>(p - begin));
+}
+
 // The capability list offers SASL with PLAIN: "sasl" alone, or "sasl=" with a
 // mechanism list that names PLAIN.
 bool offers_plain(const char* caps)
 {
-    for (const char* p = caps; *p;) {
-        while (*p == ' ')
-            ++p;
-        const char* end = p;
-        while (*end && *end != ' ')
-            ++end;
-        std::string cap(p, static_cast<std::size_t>(end - p));
+    for (std::string_view cap = next_cap(caps); !cap.empty(); cap = next_cap(caps)) {
         if (cap == "sasl")
             return true;
-        if (cap.rfind("sasl=", 0) == 0) {
-            std::string mechs = "," + cap.substr(5) + ",";
+        if (cap.substr(0, 5) == "sasl=") {
+            std::string mechs = "," + std::string(cap.substr(5)) + ",";
             for (char& c : mechs)
                 c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
             return mechs.find(",PLAIN,") != std::string::npos;
         }
-        p = end;
     }
     return false;
 }
 
 bool names_sasl(const char* caps)
 {
-    for (const char* p = caps; *p;) {
-        while (*p == ' ')
-            ++p;
-        const char* end = p;
-        while (*end && *end != ' ')
-            ++end;
-        if (end - p == 4 && std::strncmp(p, "sasl", 4) == 0)
+    for (std::string_view cap = next_cap(caps); !cap.empty(); cap = next_cap(caps))
+        if (cap == "sasl")
             return true;
-        p = end;
-    }
     return false;
 }
 

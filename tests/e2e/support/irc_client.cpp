@@ -1,4 +1,5 @@
 #include "tests/e2e/support/irc_client.h"
+#include "tests/e2e/support/net.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -11,18 +12,6 @@
 #include <sstream>
 
 namespace e2e {
-
-namespace {
-
-using Clock = std::chrono::steady_clock;
-
-int ms_left(Clock::time_point until)
-{
-    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
-    return left > 0 ? static_cast<int>(left) : 0;
-}
-
-} // namespace
 
 std::string prefix_nick(const std::string& line)
 {
@@ -118,23 +107,10 @@ bool IrcClient::read_some(int timeout_ms)
     return true;
 }
 
-std::optional<std::string> IrcClient::wait_for(const std::function<bool(const std::string&)>& pred,
-                                               int timeout_ms, std::size_t from)
+std::optional<std::string> IrcClient::wait_for(const std::function<bool(const std::string&)>& pred, int timeout_ms,
+                                   std::size_t from)
 {
-    auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::size_t next = from;
-    for (;;) {
-        for (; next < lines_.size(); ++next)
-            if (pred(lines_[next]))
-                return lines_[next];
-        int left = ms_left(until);
-        if (left == 0 || !read_some(left > 200 ? 200 : left))
-            break;
-    }
-    for (; next < lines_.size(); ++next)
-        if (pred(lines_[next]))
-            return lines_[next];
-    return std::nullopt;
+    return wait_for_line(lines_, pred, timeout_ms, from, [this](int ms) { return read_some(ms); });
 }
 
 std::optional<std::string> IrcClient::wait_for_text(const std::string& text, int timeout_ms, std::size_t from)
@@ -144,9 +120,7 @@ std::optional<std::string> IrcClient::wait_for_text(const std::string& text, int
 
 void IrcClient::pump(int ms)
 {
-    auto until = Clock::now() + std::chrono::milliseconds(ms);
-    while (ms_left(until) > 0 && read_some(ms_left(until) > 200 ? 200 : ms_left(until))) {
-    }
+    pump_lines(ms, [this](int wait) { return read_some(wait); });
 }
 
 bool IrcClient::login(const std::string& nick, const std::string& password, int timeout_ms)

@@ -1,4 +1,5 @@
 #include "tests/e2e/support/irc_peer.h"
+#include "tests/e2e/support/net.h"
 
 #include <arpa/inet.h>
 #include <netinet/in.h>
@@ -153,22 +154,9 @@ bool IrcPeer::read_some(int timeout_ms)
 }
 
 std::optional<std::string> IrcPeer::wait_for(const std::function<bool(const std::string&)>& pred, int timeout_ms,
-                                             std::size_t from)
+                                   std::size_t from)
 {
-    auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
-    std::size_t next = from;
-    for (;;) {
-        for (; next < lines_.size(); ++next)
-            if (pred(lines_[next]))
-                return lines_[next];
-        int left = ms_left(until);
-        if (left == 0 || !read_some(left > 200 ? 200 : left))
-            break;
-    }
-    for (; next < lines_.size(); ++next)
-        if (pred(lines_[next]))
-            return lines_[next];
-    return std::nullopt;
+    return wait_for_line(lines_, pred, timeout_ms, from, [this](int ms) { return read_some(ms); });
 }
 
 std::optional<std::string> IrcPeer::wait_for_text(const std::string& text, int timeout_ms, std::size_t from)
@@ -178,9 +166,7 @@ std::optional<std::string> IrcPeer::wait_for_text(const std::string& text, int t
 
 void IrcPeer::pump(int ms)
 {
-    auto until = Clock::now() + std::chrono::milliseconds(ms);
-    while (ms_left(until) > 0 && read_some(ms_left(until) > 200 ? 200 : ms_left(until))) {
-    }
+    pump_lines(ms, [this](int wait) { return read_some(wait); });
 }
 
 std::string IrcPeer::transcript() const

@@ -72,4 +72,43 @@ bool wait_for_no_listener(int port, int timeout_ms)
     return poll_until([port] { return !accepts(port); }, timeout_ms);
 }
 
+namespace {
+
+using Clock = std::chrono::steady_clock;
+
+int ms_until(Clock::time_point until)
+{
+    auto left = std::chrono::duration_cast<std::chrono::milliseconds>(until - Clock::now()).count();
+    return left > 0 ? static_cast<int>(left) : 0;
+}
+
+} // namespace
+
+std::optional<std::string> wait_for_line(const std::vector<std::string>& lines,
+                                         const std::function<bool(const std::string&)>& pred, int timeout_ms,
+                                         std::size_t from, const std::function<bool(int)>& read_some)
+{
+    auto until = Clock::now() + std::chrono::milliseconds(timeout_ms);
+    std::size_t next = from;
+    for (;;) {
+        for (; next < lines.size(); ++next)
+            if (pred(lines[next]))
+                return lines[next];
+        int left = ms_until(until);
+        if (left == 0 || !read_some(left > 200 ? 200 : left))
+            break;
+    }
+    for (; next < lines.size(); ++next)
+        if (pred(lines[next]))
+            return lines[next];
+    return std::nullopt;
+}
+
+void pump_lines(int ms, const std::function<bool(int)>& read_some)
+{
+    auto until = Clock::now() + std::chrono::milliseconds(ms);
+    while (ms_until(until) > 0 && read_some(ms_until(until) > 200 ? 200 : ms_until(until))) {
+    }
+}
+
 } // namespace e2e
