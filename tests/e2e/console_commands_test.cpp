@@ -110,9 +110,7 @@ struct ConsoleCommandE2E : ::testing::Test {
         ASSERT_TRUE(game.open(30000)) << "UDP port " << kGameClientPort << " stays taken";
         server = std::make_unique<IrcServer>(dir);
         ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.connect(server->port()));
-        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
-        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
         ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick)));
         ASSERT_TRUE(next_report(20000)) << relay.output() << watcher.transcript(); // the login banner
     }

@@ -58,9 +58,7 @@ struct GameServerE2E : ::testing::Test {
             GTEST_SKIP() << "ngircd not available";
         server = std::make_unique<IrcServer>(dir);
         ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.connect(server->port()));
-        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
-        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
     }
 
     void TearDown() override

@@ -52,9 +52,7 @@ struct IrcSessionE2E : ::testing::Test {
 
     void watch()
     {
-        ASSERT_TRUE(watcher.connect(server->port()));
-        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
-        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
     }
 
     // The relay joins the channel and greets it with its banner.

@@ -55,9 +55,7 @@ struct OwnerCommandsE2E : ::testing::Test {
             GTEST_SKIP() << "ngircd not available";
         server = std::make_unique<IrcServer>(dir);
         ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.connect(server->port()));
-        ASSERT_TRUE(watcher.login("watcher", "zuzu")) << watcher.transcript();
-        ASSERT_TRUE(watcher.join(kChannel)) << watcher.transcript();
+        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
         ASSERT_TRUE(boss.connect(server->port()));
         ASSERT_TRUE(boss.login("boss", "zuzu")) << boss.transcript();
         ASSERT_TRUE(stranger.connect(server->port()));

@@ -107,6 +107,11 @@ bool IrcClient::read_some(int timeout_ms)
     return true;
 }
 
+bool IrcClient::watch(int port, const std::string& channel)
+{
+    return connect(port) && login("watcher", "zuzu") && join(channel);
+}
+
 std::optional<std::string> IrcClient::wait_for(const std::function<bool(const std::string&)>& pred, int timeout_ms,
                                    std::size_t from)
 {

@@ -28,6 +28,9 @@ public:
     bool login(const std::string& nick, const std::string& password, int timeout_ms = 10000);
     // JOIN, then waits for the server to confirm this client's join.
     bool join(const std::string& channel, int timeout_ms = 10000);
+    // Connects to a test server on port, logs in as "watcher" with the test
+    // servers' password and joins channel: what every channel watcher does first.
+    bool watch(int port, const std::string& channel);
     // The nicks in a channel (NAMES), without their status prefixes.
     std::vector<std::string> names(const std::string& channel, int timeout_ms = 10000);
 
