@@ -339,7 +339,7 @@ bool objective_event(Relay& r, const char* line, const PhraseHits& hits)
     if (ev->scores) {
         quiet_status_query(r);
         if (!has_status_source(r))
-            r.teams.teamscores[ev->team] += 1;
+            r.teams.add_point(ev->team);
         report_map(r, channel(r));
         report_score(r, channel(r), 0);
     }
@@ -365,7 +365,7 @@ void team_eliminated(Relay& r, int team)
             .addf(" %s", out_phrase(r, team == kTeamRed ? PH_RED_ELIMINATED : PH_BLUE_ELIMINATED));
     }
     if (!has_status_source(r))
-        r.teams.teamscores[team == kTeamRed ? kTeamBlue : kTeamRed] += 1;
+        r.teams.add_point(team == kTeamRed ? kTeamBlue : kTeamRed);
     send_play(r, line, true);
     round_end_tail(r);
 }
@@ -376,7 +376,7 @@ void target_destroyed(Relay& r)
     LineBuf line;
     line.start(r.colours.mapend, r.game.clocktext).addf(" %s", out_phrase(r, PH_BLUE_DESTROYED_TARGET));
     if (!has_status_source(r))
-        r.teams.bluescore() += 1;
+        r.teams.add_point(kTeamBlue);
     send_play(r, line, true);
     // This line is English whatever the output language.
     line.start(r.colours.mapend, r.game.clocktext).add(" Blue team win!");

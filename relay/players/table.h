@@ -1,6 +1,7 @@
 // The player table (1000 slots, high-water playercount) and the two teams.
 #pragma once
 
+#include <limits>
 #include <string>
 
 #include "relay/core/settings.h"
@@ -36,6 +37,13 @@ struct TeamState {
     int& bluescore() { return teamscores[kTeamBlue]; }
     int redscore() const { return teamscores[kTeamRed]; }
     int bluescore() const { return teamscores[kTeamBlue]; }
+    // A round won: one point more. A score set by hand to the largest number
+    // stays there instead of wrapping round to a negative one.
+    void add_point(int team)
+    {
+        if (teamscores[team] < std::numeric_limits<int>::max())
+            ++teamscores[team];
+    }
 };
 
 struct PlayerTable {

@@ -2,6 +2,7 @@
 // report lines it sends to the channel.
 #include <gtest/gtest.h>
 
+#include <limits>
 #include <string>
 #include <vector>
 
@@ -124,6 +125,24 @@ TEST_F(ConsoleLines, WinningEventsRaiseScoreOnlyWithoutStatusSource)
         process_console_line(rr, line.data());
         EXPECT_EQ(rr.teams.redscore(), c.red) << c.line << " serverhost=" << c.serverhost;
         EXPECT_EQ(rr.teams.bluescore(), c.blue) << c.line << " serverhost=" << c.serverhost;
+    }
+}
+
+// A score set to the largest number by "]lbot score" stays there on the next round
+// won (found by fuzzing: it wrapped round, undefined behaviour).
+TEST(ConsoleLineScores, AScoreAtTheLargestNumberDoesNotWrap)
+{
+    for (const char* line : {"Bob has captured the Blue Flag!", "Bob has defused the bomb!",
+                             "Bob has captured the Red Flag!", "Red team eliminated!",
+                             "Blue team has destroyed the target!"}) {
+        TestRelay fresh;
+        Relay& rr = fresh.r();
+        rr.teams.redscore() = std::numeric_limits<int>::max();
+        rr.teams.bluescore() = std::numeric_limits<int>::max();
+        std::string text = line;
+        process_console_line(rr, text.data());
+        EXPECT_EQ(rr.teams.redscore(), std::numeric_limits<int>::max()) << line;
+        EXPECT_EQ(rr.teams.bluescore(), std::numeric_limits<int>::max()) << line;
     }
 }
 
