@@ -10,8 +10,12 @@
 struct LineBuf {
     static constexpr std::size_t cap = 1023;
 
-    char buf[cap + 1] = {0};
+    // Only the bytes up to len and the zero after them are ever read, so the rest
+    // is left as it is (a line is built for every report, many while catching up).
+    char buf[cap + 1];
     std::size_t len = 0;
+
+    LineBuf() { buf[0] = 0; }
 
     void clear()
     {

@@ -129,6 +129,22 @@ void wait_for_work(Relay& r, LoopState& loop)
     p.wait_for_input(sock, loop.logwatch, deadline - now);
 }
 
+// While the log is caught up on with reports held back, a pass takes a few
+// microseconds and the IRC socket, asked on each, has nothing nearly every time:
+// it is asked on every kCatchUpAsks-th such pass then (a fraction of a millisecond
+// apart). Bytes that came, lines still waiting and a pass that waited for work
+// have it asked again at once.
+constexpr int kCatchUpAsks = 64;
+
+bool irc_input_due(const Relay& r, LoopState& loop)
+{
+    if (!reports_held_back(r) || irc_lines_waiting(r) || ++loop.quietpasses >= kCatchUpAsks) {
+        loop.quietpasses = 0;
+        return true;
+    }
+    return false;
+}
+
 } // namespace
 
 void relay_pass(Relay& r, LoopState& loop)
@@ -149,13 +165,15 @@ void relay_pass(Relay& r, LoopState& loop)
 
     // 2. IRC input, after the session's upkeep (reconnection, repairs, liveness).
     irc_upkeep(r);
-    if (r.irc.ircconnected) {
+    if (r.irc.ircconnected && irc_input_due(r, loop)) {
         int got = read_buf(r);
         if (got < 0)
             exit_program(r, kExitFatal);
         take_irc_lines(r);
-        if (got > 0 || irc_lines_waiting(r))
+        if (got > 0 || irc_lines_waiting(r)) {
             busy = true;
+            loop.quietpasses = kCatchUpAsks;
+        }
     }
 
     // 3. The log.
@@ -179,8 +197,10 @@ void relay_pass(Relay& r, LoopState& loop)
     // lines are sent); one that found nothing waits for something to happen.
     if (keep_log_watch(r, loop))
         busy = true;
-    if (!busy)
+    if (!busy) {
+        loop.quietpasses = kCatchUpAsks;
         wait_for_work(r, loop);
+    }
 }
 
 void run_relay(Relay& r)

@@ -18,6 +18,7 @@ struct LoopState {
     int logwatch = -1;            // the platform's watch on the open log, -1 none
     unsigned long long watched = 0; // identity of the file the watch was made for
     bool watchtried = false;      // a watch was asked for that file
+    int quietpasses = 0;          // catching-up passes since the IRC socket was last asked
 };
 
 // Loads the configuration files, connects (unless catching up first) and opens the log.

@@ -46,7 +46,7 @@ public:
             const uint32_t h = head(p);
             for (uint64_t m = buckets_[bucket(h)]; m; m &= m - 1) {
                 const int i = __builtin_ctzll(m);
-                if (head(text_[i]) != h || std::strncmp(p, text_[i], len_[i]) != 0)
+                if (head(text_[i]) != h || !same_tail(p, text_[i], len_[i]))
                     continue;
                 if (!hits.first[i])
                     hits.first[i] = p;
@@ -70,6 +70,15 @@ private:
         return static_cast<uint32_t>(static_cast<unsigned char>(t[0])) << 24 |
                static_cast<uint32_t>(static_cast<unsigned char>(t[1])) << 16 |
                static_cast<uint32_t>(static_cast<unsigned char>(t[2])) << 8 | static_cast<unsigned char>(t[3]);
+    }
+    // Whether p goes on as phrase t of n bytes after the four that matched. A line
+    // that ends early differs at its zero, so nothing beyond it is read.
+    static bool same_tail(const char* p, const char* t, std::size_t n)
+    {
+        for (std::size_t k = 4; k < n; ++k)
+            if (p[k] != t[k])
+                return false;
+        return true;
     }
     static unsigned bucket(uint32_t w) { return (w * 2654435761u) >> 22; }
 

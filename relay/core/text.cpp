@@ -177,22 +177,21 @@ std::string strip_colours(int osp, const char* src)
 
 void strip_colours(int osp, std::string_view raw, std::string& out)
 {
-    out.clear();
-    out.reserve(raw.size());
-    // Copies the runs between colour codes; a caret that starts no code stays.
-    std::size_t run = 0;
-    for (std::size_t p = raw.find('^'); p != std::string_view::npos; p = raw.find('^', p)) {
-        const char next = p + 1 < raw.size() ? raw[p + 1] : 0;
-        if (is_digit(next) || (osp && is_extended_code(next))) {
-            out.append(raw, run, p - run);
-            p += 2; // the caret and its code character
-            run = p;
-        } else {
-            ++p;
+    // Byte by byte into room made once: names and lines carry many short runs
+    // between their codes. A caret that starts no code stays.
+    out.resize(raw.size());
+    char* o = out.data();
+    const char* s = raw.data();
+    const char* const e = s + raw.size();
+    while (s < e) {
+        const char c = *s++;
+        if (c == '^' && s < e && (is_digit(*s) || (osp && is_extended_code(*s)))) {
+            ++s; // the code character
+            continue;
         }
+        *o++ = c;
     }
-    if (run < raw.size())
-        out.append(raw, run, raw.size() - run);
+    out.resize(static_cast<std::size_t>(o - out.data()));
 }
 
 bool equals_stripped(int osp, std::string_view raw, std::string_view plain)

@@ -132,7 +132,10 @@ constexpr PhraseId kSearchedPhrases[] = {
     PH_ENTERED_GAME,       PH_CONNECTING,         PH_DISCONNECTED,       PH_TIMED_OUT,
     PH_KICKED,             PH_INACTIVITY,         PH_RED_SCORE_LIMIT,    PH_BLUE_SCORE_LIMIT,
 };
-static_assert(PH_COUNT <= kMaxPhrases);
+// After them, from kDeathHits on, the death phrases, so that a line without any
+// is passed over by the kill parser without another look.
+constexpr int kDeathHits = PH_COUNT;
+static_assert(kDeathHits + kDeathPhraseCount <= kMaxPhrases);
 
 PhraseSet searched_phrases(int lang)
 {
@@ -143,6 +146,8 @@ PhraseSet searched_phrases(int lang)
             searched = searched || s == id;
         set.add(searched ? phrase(static_cast<PhraseId>(id), lang) : "");
     }
+    for (int i = 0; i < kDeathPhraseCount; ++i)
+        set.add(death_phrase(lang, i));
     return set;
 }
 
@@ -598,7 +603,10 @@ int process_console_line(Relay& r, char* line)
     // name cannot turn a join into a kill.
     if (player_line(r, line, hits))
         return 0;
-    if (parse_kill_text(r, line))
+    unsigned death_phrases = 0;
+    for (int i = 0; i < kDeathPhraseCount; ++i)
+        death_phrases |= hits.first[kDeathHits + i] ? 1u << i : 0u;
+    if (parse_kill_text(r, line, death_phrases))
         return 0;
     if (r.settings.osp && osp_line(r, line))
         return 0;

@@ -5,12 +5,14 @@
 #include <cstring>
 #include <string>
 #include <string_view>
+#include <vector>
 
 #include "relay/core/lang.h"
 #include "relay/core/phrase_scan.h"
 #include "relay/core/relay.h"
 #include "relay/players/table.h"
 #include "relay/core/text.h"
+#include "relay/core/trace.h"
 #include "relay/players/kill_count.h"
 #include "relay/players/register.h"
 
@@ -72,6 +74,8 @@ constexpr DeathMessage kDeathMessages[] = {
     {log_text(" fell to his death.", " str\374zte sich zu Tode.."), kKillSelfOrWorld, kNone, 24, Row::alone},
 };
 
+static_assert(std::size(kDeathMessages) == kDeathPhraseCount);
+
 // Length of the longest name of a known player that text starts with, followed by
 // a blank; 0 for none. A death phrase inside that name is part of the name.
 std::size_t known_name_length(const Relay& r, const std::string& text)
@@ -81,20 +85,27 @@ std::size_t known_name_length(const Relay& r, const std::string& text)
         const PlayerRecord& p = r.players.slots[i];
         if (p.id == -1 || !p.name || p.name->size() <= best || p.name->size() >= text.size())
             continue;
-        if (text.compare(0, p.name->size(), *p.name) == 0 && text[p.name->size()] == ' ')
+        if (text[p.name->size()] == ' ' && text.compare(0, p.name->size(), *p.name) == 0)
             best = p.name->size();
     }
     return best;
 }
 
-// The place of the weapon suffix: the one that ends the text when there is one
-// (a killer's name may hold a suffix of its own), else the first.
-const char* find_suffix(const char* rest, std::size_t restlen, const char* suffix)
+// The place of the weapon suffix, lead and name: the one that ends rest when there
+// is one (a killer's name may hold a suffix of its own), else the first. leads
+// holds every place of the lead in rest, in order; a suffix can start nowhere else.
+const char* find_suffix(std::string_view rest, std::string_view lead, const char* name,
+                        const std::vector<const char*>& leads)
 {
-    const std::size_t n = std::strlen(suffix);
-    if (restlen >= n && std::memcmp(rest + restlen - n, suffix, n) == 0)
-        return rest + restlen - n;
-    return std::strstr(rest, suffix);
+    const std::size_t namelen = std::strlen(name);
+    const std::size_t n = lead.size() + namelen;
+    if (rest.size() >= n && rest.compare(rest.size() - n, lead.size(), lead) == 0 &&
+        rest.compare(rest.size() - namelen, namelen, name) == 0)
+        return rest.data() + rest.size() - n;
+    for (const char* at : leads)
+        if (std::strncmp(at + lead.size(), name, namelen) == 0)
+            return at;
+    return nullptr;
 }
 
 // The death phrases of one log language, searched in one pass.
@@ -119,9 +130,29 @@ const PhraseSet& death_phrases(int lang)
 
 } // namespace
 
+const char* death_phrase(int lang, int i)
+{
+    return kDeathMessages[i].text[lang == kLangGerman ? kLangGerman : kLangEnglish];
+}
+
 int parse_kill_text(Relay& r, const char* line)
 {
     if (!line)
+        return 0;
+    PhraseHits hits;
+    death_phrases(r.settings.langin).scan(line, hits);
+    unsigned written = 0;
+    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
+        written |= hits.first[i] ? 1u << i : 0u;
+    return parse_kill_text(r, line, written);
+}
+
+int parse_kill_text(Relay& r, const char* line, unsigned written)
+{
+    written &= (1u << kDeathPhraseCount) - 1;
+    // Most lines hold no death phrase at all: they are passed over before the
+    // line is copied or the names of the table are looked at.
+    if (!line || (!written && !tracing(r, 11)))
         return 0;
     // The colour-free line goes into a buffer that keeps its room from line to
     // line. Nothing below reads another console line before the names are copied.
@@ -132,39 +163,20 @@ int parse_kill_text(Relay& r, const char* line)
     while (!copy.empty() && (copy.back() == '\r' || copy.back() == '\n'))
         copy.pop_back();
     trace(r, 11, "psa: %s\r\n", copy.c_str());
-    if (copy.empty())
+    if (copy.empty() || !written)
         return 0;
     const int lang = r.settings.langin;
 
+    // The first row whose phrase follows the victim's name wins. A death phrase
+    // inside a known player's name at the start does not count, nor one that only
+    // the colour codes of a name put together.
     const char* s = copy.c_str();
-    // The first row whose phrase the line holds wins. Most lines hold none at all:
-    // they are passed over before the names of the table are looked at.
-    const PhraseSet& phrases = death_phrases(lang);
-    PhraseHits hits;
-    phrases.scan(s, hits);
-    bool any = false;
-    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
-        any = any || hits.first[i];
-    if (!any)
-        return 0;
-    // A death phrase inside a known player's name at the start does not count.
     const char* from = s + known_name_length(r, copy);
-    bool rescan = false;
-    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i) {
-        if (hits.first[i] && hits.first[i] < from) {
-            rescan = rescan || hits.last[i] >= from;
-            hits.first[i] = hits.last[i] >= from ? hits.first[i] : nullptr;
-        }
-    }
-    if (rescan)
-        phrases.scan(from, hits);
     const DeathMessage* row = nullptr;
     const char* at = nullptr;
-    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
-        if ((at = hits.first[i])) {
+    for (std::size_t i = 0; i < std::size(kDeathMessages) && !row; ++i)
+        if (written & (1u << i) && (at = std::strstr(from, kDeathMessages[i].text[lang])))
             row = &kDeathMessages[i];
-            break;
-        }
     if (!row)
         return 0;
     trace(r, 11, "kill %s\r\n", row->text[kLangEnglish]);
@@ -181,13 +193,14 @@ int parse_kill_text(Relay& r, const char* line)
     case Row::kill: {
         std::string killer = rest;
         int weapon = row->weapon;
-        const std::size_t restlen = std::strlen(rest);
-        const std::size_t leadlen = std::strlen(kSuffixLead[lang]);
-        char suffix[64];
-        std::memcpy(suffix, kSuffixLead[lang], leadlen);
-        for (const Suffix* x = row->suffixes.begin; x != row->suffixes.end; ++x) {
-            std::strcpy(suffix + leadlen, x->name); // the longest lead and name fit easily
-            const char* found = find_suffix(rest, restlen, suffix);
+        const std::string_view restv = rest;
+        const std::string_view lead = kSuffixLead[lang];
+        static thread_local std::vector<const char*> leads;
+        leads.clear();
+        for (const char* at = std::strstr(rest, lead.data()); at; at = std::strstr(at + 1, lead.data()))
+            leads.push_back(at);
+        for (const Suffix* x = row->suffixes.begin; x != row->suffixes.end && !leads.empty(); ++x) {
+            const char* found = find_suffix(restv, lead, x->name, leads);
             if (found) {
                 killer.assign(rest, static_cast<std::size_t>(found - rest));
                 weapon = x->weapon;
