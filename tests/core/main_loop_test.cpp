@@ -263,3 +263,26 @@ TEST_F(MainLoop, CatchingUpHoldsBackExactlyTheLinesAsked)
         EXPECT_EQ(privmsgs(*fresh.fake.socket(h)), c.reported) << c.recoverlines << " " << c.fromend;
     }
 }
+
+// While reports are held back the IRC socket is not asked on every pass, but a
+// server line that comes in the middle of a long catch-up is still answered
+// within a fraction of it, and the held-back lines stay unreported.
+TEST_F(MainLoop, CatchingUpStillAnswersTheServer)
+{
+    const int lines = 6000;
+    r.settings.recoverlines = lines;
+    t.fake.write_file("qconsole.log", log_lines(lines, "Bob was shot by Alice's M4"));
+    start_relay(r, loop);
+    FakeSocket& irc = connected();
+    for (int i = 0; i < 10; ++i)
+        relay_pass(r, loop);
+    irc.inbox.push_back("PING :now\r\n");
+    int passes = 0;
+    while (irc.sent.find("PONG") == std::string::npos && passes < lines)
+        relay_pass(r, loop), ++passes;
+    EXPECT_LE(passes, 64);
+    EXPECT_LT(r.log.linesread, lines / 2);
+    while (r.log.linesread < lines)
+        relay_pass(r, loop);
+    EXPECT_EQ(privmsgs(irc), 0);
+}

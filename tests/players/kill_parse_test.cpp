@@ -182,6 +182,7 @@ TEST(ParseKillText, LinesThatAreNotDeathMessages)
         {0, "Bob wurde erschossen von Alice - AK74"}, // German while reading English
         {1, "Bob was shot by Alice's M4"},             // and the other way round
         {0, "Bob was Shot by Alice"},                  // phrases are case-sensitive
+        {0, "Bob was sh^1ot by Alice's M4"},           // only colour codes make the phrase
     };
     for (const Case& c : cases) {
         ConnectedRelay t;
