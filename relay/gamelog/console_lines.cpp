@@ -603,10 +603,7 @@ int process_console_line(Relay& r, char* line)
     // name cannot turn a join into a kill.
     if (player_line(r, line, hits))
         return 0;
-    unsigned death_phrases = 0;
-    for (int i = 0; i < kDeathPhraseCount; ++i)
-        death_phrases |= hits.first[kDeathHits + i] ? 1u << i : 0u;
-    if (parse_kill_text(r, line, death_phrases))
+    if (parse_kill_text(r, line, death_phrases_written(hits, kDeathHits)))
         return 0;
     if (r.settings.osp && osp_line(r, line))
         return 0;

@@ -109,22 +109,17 @@ const char* find_suffix(std::string_view rest, std::string_view lead, const char
 }
 
 // The death phrases of one log language, searched in one pass.
+PhraseSet make_death_phrases(int lang)
+{
+    PhraseSet s;
+    for (int i = 0; i < kDeathPhraseCount; ++i)
+        s.add(death_phrase(lang, i));
+    return s;
+}
+
 const PhraseSet& death_phrases(int lang)
 {
-    static const PhraseSet sets[2] = {
-        [] {
-            PhraseSet s;
-            for (const DeathMessage& m : kDeathMessages)
-                s.add(m.text[kLangEnglish]);
-            return s;
-        }(),
-        [] {
-            PhraseSet s;
-            for (const DeathMessage& m : kDeathMessages)
-                s.add(m.text[kLangGerman]);
-            return s;
-        }(),
-    };
+    static const PhraseSet sets[2] = {make_death_phrases(kLangEnglish), make_death_phrases(kLangGerman)};
     return sets[lang == kLangGerman ? 1 : 0];
 }
 
@@ -135,16 +130,21 @@ const char* death_phrase(int lang, int i)
     return kDeathMessages[i].text[lang == kLangGerman ? kLangGerman : kLangEnglish];
 }
 
+unsigned death_phrases_written(const PhraseHits& hits, int first)
+{
+    unsigned written = 0;
+    for (int i = 0; i < kDeathPhraseCount; ++i)
+        written |= hits.first[first + i] ? 1u << i : 0u;
+    return written;
+}
+
 int parse_kill_text(Relay& r, const char* line)
 {
     if (!line)
         return 0;
     PhraseHits hits;
     death_phrases(r.settings.langin).scan(line, hits);
-    unsigned written = 0;
-    for (std::size_t i = 0; i < std::size(kDeathMessages); ++i)
-        written |= hits.first[i] ? 1u << i : 0u;
-    return parse_kill_text(r, line, written);
+    return parse_kill_text(r, line, death_phrases_written(hits, 0));
 }
 
 int parse_kill_text(Relay& r, const char* line, unsigned written)

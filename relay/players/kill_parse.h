@@ -14,3 +14,7 @@ int parse_kill_text(Relay& r, const char* line, unsigned written);
 // The death phrases of a log language, for a caller that scans lines itself.
 inline constexpr int kDeathPhraseCount = 12;
 const char* death_phrase(int lang, int i);
+// The bits for parse_kill_text from a scan whose phrases from index first on are
+// the death phrases in their order.
+struct PhraseHits;
+unsigned death_phrases_written(const PhraseHits& hits, int first);
