@@ -14,9 +14,10 @@
 #include "relay/players/kill_state.h"
 #include "relay/players/table.h"
 #include "relay/query/query_state.h"
+#include "relay/sinks/sinks.h"
 
 struct Relay {
-    explicit Relay(Platform& p) : platform(&p) {}
+    explicit Relay(Platform& p) : platform(&p) { irc.channel_hook = &report_to_sinks; }
 
     Platform* platform;
     BotSettings settings;

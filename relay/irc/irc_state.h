@@ -23,6 +23,8 @@ struct Repair {
 
 enum RepairKind { kRepairNick, kRepairUser, kRepairRegister, kRepairJoin, kRepairKinds };
 
+struct Relay;
+
 struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
     int querysocket = 0;
@@ -79,4 +81,8 @@ struct IrcState {
     // Length of "!user@host" in the prefix the server puts before the relay's
     // lines, learnt from its own JOIN (0: not known yet).
     int userhostlen = 0;
+
+    // Called with the text of every line written to the channel (report sinks);
+    // set by the Relay, left empty by tests that build the state alone.
+    void (*channel_hook)(Relay& r, const char* text) = nullptr;
 };

@@ -8,6 +8,7 @@
 #include <vector>
 
 #include "relay/core/relay.h"
+#include "relay/core/text.h"
 #include "relay/irc/line_split.h"
 #include "relay/irc/session.h"
 #include "relay/irc/sockets.h"
@@ -170,6 +171,10 @@ int write_line(Relay& r, const char* command, const char* const* args, int force
         return 0;
     if (s.silent == 1 && !forced)
         return 0;
+    // A line to the channel also goes to the report sinks, whole and once.
+    if (!part && irc.channel_hook && command && std::strcmp(command, "PRIVMSG") == 0 && args[0] && args[1] &&
+        safe_stricmp(args[0], cstr(s.channel)) == 0)
+        irc.channel_hook(r, args[1]);
     if (!irc.ircconnected) {
         // While connect_all runs, its own failed connection just drops its lines.
         if (irc.connecting)

@@ -1,0 +1,10 @@
+// The places besides the IRC channel that a report line also goes to (each one
+// opt-in through the colour file). The IRC output hands every line it writes to
+// the channel here, once, before pacing, flood protection or splitting.
+#pragma once
+
+struct Relay;
+
+// text is the line's trailing parameter as handed to the channel, with its
+// leading ":" and the mIRC colour codes.
+void report_to_sinks(Relay& r, const char* text);
