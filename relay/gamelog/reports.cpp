@@ -51,11 +51,11 @@ const char* make_time(Relay& r, long long start, long long now, int maptime)
 
     trace(r, 101, "%lld %lld %d\n", start, now, maptime);
     long long elapsed = now - start;
-    // A wall clock set back during a map must not show negative minutes.
-    if (elapsed < 0)
-        elapsed = 0;
     if (r.settings.timedirection == 1 || (r.settings.timedirection == 0 && maptime == 0)) {
-        clock_text(clock, elapsed);
+        // A wall clock set back during a map must not show negative minutes.
+        // Counting down, a start in the future is a time set longer than the
+        // map, and the clock shows that time.
+        clock_text(clock, elapsed < 0 ? 0 : elapsed);
     } else if (r.settings.timedirection == 0) {
         trace(r, 101, "make_time(): maptime: %d:%02d elapsed: %lld:%02lld\n", maptime / 60,
               maptime % 60, elapsed / 60, elapsed % 60);

@@ -167,6 +167,9 @@ void clear_players(Relay& r)
     for (int i = 0; i < t.playercount; ++i)
         t.slots[i] = PlayerRecord{};
     t.playercount = 0;
+    // Weapon kills are kills of these players: they go with them, or a log read
+    // again would count every kill a second time.
+    reset_weapon_stats(r);
 }
 
 void reset_player_stats(Relay& r)

@@ -67,7 +67,7 @@ void set_score_by_name(Relay& r, const char* name, int score);
 void set_team_by_name(Relay& r, const char* name, int team);
 int team_by_name(Relay& r, const char* name);
 
-// Whole table.
+// Whole table, with the weapon statistics of its players.
 void clear_players(Relay& r);
 // The per-map statistics: every player's counters and the weapon statistics.
 void reset_player_stats(Relay& r);

@@ -9,6 +9,7 @@
 
 #include "relay/commands/console_commands.h"
 #include "relay/gamelog/console_lines.h"
+#include "relay/gamelog/reports.h"
 #include "relay/players/table.h"
 #include "tests/support/connected_relay.h"
 
@@ -323,6 +324,11 @@ TEST_F(InGame, SettimeMovesTheClockAndTellsTheChannel)
 
     for (const char* rejected : {"settime", "settime 0", "settime -2:00", "settime x"})
         EXPECT_TRUE(obey(rejected).empty()) << rejected;
+
+    // A time longer than the map counts down from the time set, not from the map's length.
+    const long long set_at = t.fake.now();
+    EXPECT_EQ(obey("settime 25:00")[1], kChan + "{C}1,7[25:00] Time set to 25:00 ");
+    EXPECT_STREQ(make_time(r, r.game.mapstarttime, set_at + 90, r.game.maptime), "[23:30]");
 
     r.settings.timedirection = 1;
     r.settings.showplay = 0;

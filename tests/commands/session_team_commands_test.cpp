@@ -209,8 +209,11 @@ TEST_F(CommandTest, StatisticsOnRequest)
     EXPECT_EQ(command("!statsclear"), (Lines{kBossBanner, to_boss("{C}1,0 STATS{C}12 CLEARED")}));
     EXPECT_EQ(ann.kills, 0);
     EXPECT_EQ(r.players.playercount, 2);
+    r.kills.weaponkills[10] = 2;
     EXPECT_EQ(command("!statsdelete"), (Lines{kBossBanner, to_boss("{C}1,0 STATS/PLAYERS{C}12 DELETED")}));
     EXPECT_EQ(r.players.playercount, 0);
+    // The weapon kills were kills of the deleted players: !restart would count them again.
+    EXPECT_TRUE(r.kills.weaponkills.empty());
 }
 
 TEST_F(CommandTest, TeamNamesClanTagsAndSwaps)
