@@ -469,6 +469,13 @@ void TidepanelForm::start()
     if (!started.consoleLog.isEmpty())
         text += QStringLiteral("\nConsole output: ") + started.consoleLog;
     status_->setText(text);
+    // The wrapped status lines need height of their own; grow the window for them
+    // instead of letting the layout squeeze the fields above.
+    if (isVisible() && layout()->hasHeightForWidth()) {
+        const int needed = layout()->totalHeightForWidth(width());
+        if (needed > height())
+            resize(width(), needed);
+    }
 }
 
 void TidepanelForm::closeEvent(QCloseEvent *event)

@@ -393,6 +393,22 @@ private slots:
         QVERIFY(QFileInfo(h.dir.path()).isDir());
     }
 
+    // The status text after Start must not take the room of the fields above it.
+    void statusLeavesFieldsReadable()
+    {
+        Harness h;
+        TidepanelForm &form = h.open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        h.start();
+        QCoreApplication::processEvents();
+        for (QLineEdit *field : form.findChildren<QLineEdit *>()) {
+            if (field->isHidden())
+                continue;
+            QVERIFY2(field->height() >= field->minimumSizeHint().height(), qPrintable(field->objectName()));
+        }
+    }
+
     void failedStartIsReported()
     {
         Harness h;
