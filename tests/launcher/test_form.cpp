@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace tidepanel;
 
@@ -30,7 +31,7 @@ struct Harness {
     QStringList questions;
     bool answerYes = false;
     QStringList started;         // command lines handed to the starter
-    StartOutcome outcome{true, "/var/log/relay.log", {}};
+    StartOutcome outcome{true, "/var/log/relay.log", {}, {}};
     QString chosenFile;
     QString lastFilter;
     std::unique_ptr<TidepanelForm> form;
@@ -409,10 +410,32 @@ private slots:
         }
     }
 
+    // A relay that ends at once: the form says so with the exit code and the last
+    // line of its console output; one that runs on keeps "Started".
+    void earlyEndIsReported()
+    {
+        Harness h;
+        const QString log = h.dir.filePath("console.log");
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("IRC connection: TLS off\nInvalid nick \"x\": bad.\n\n");
+        f.close();
+        int polls = 0;
+        h.outcome = {true, log, {}, [&polls]() -> std::optional<int> {
+                         return ++polls < 3 ? std::nullopt : std::optional<int>(2);
+                     }};
+        h.open();
+        h.start();
+        QVERIFY(h.get<QWidget>("Status")->property("text").toString().startsWith("Started: "));
+        QTRY_COMPARE(h.get<QWidget>("Status")->property("text").toString(),
+                     "The relay ended at once with exit code 2.\nLast console line: Invalid nick \"x\": bad.\n"
+                     "Console output: " + log);
+    }
+
     void failedStartIsReported()
     {
         Harness h;
-        h.outcome = {false, {}, "tidecore was found neither next to Tidepanel nor on the PATH."};
+        h.outcome = {false, {}, "tidecore was found neither next to Tidepanel nor on the PATH.", {}};
         h.open();
         h.start();
         QCOMPARE(h.messages,

@@ -6,7 +6,13 @@
 #include "relay/core/command_line.h"
 #include "tests/support/relay_fixture.h"
 
+#include "form.h"
+
+#include <QApplication>
+#include <QLabel>
 #include <QProcess>
+#include <QSettings>
+#include <QTemporaryDir>
 #include <QTest>
 
 #include <string>
@@ -89,7 +95,33 @@ private Q_SLOTS:
         QCOMPARE(QString::fromStdString(*b.statsafter_text), s.kills.trimmed());
         QCOMPARE(b.playerstats, 1);
     }
+
+    // The real relay, started by the launcher's own starter, refuses a port the
+    // launcher of old let through: the form shows the exit code and the relay's
+    // last console line instead of "Started".
+    void realRelayEndingAtOnceIsShown()
+    {
+        QTemporaryDir dir;
+        qputenv("XDG_DATA_HOME", dir.filePath("data").toLocal8Bit());
+        QSettings store(dir.filePath("tidepanel.ini"), QSettings::IniFormat);
+        FormHooks hooks;
+        hooks.inform = [](QWidget *, const QString &, const QString &text) { QFAIL(qPrintable(text)); };
+        hooks.ask = [](QWidget *, const QString &, const QString &) { return false; };
+        hooks.startRelay = [](const QString &line) {
+            QString relay = line;
+            relay.replace(QStringLiteral("tidecore -b"), QStringLiteral(TIDECORE_PATH " -b"));
+            relay.replace(QStringLiteral(" -p 6667 "), QStringLiteral(" -p +6667 "));
+            return start_relay_detached(relay);
+        };
+        TidepanelForm form(store, hooks);
+        QTest::mouseClick(form.findChild<QWidget *>("StartButton"), Qt::LeftButton);
+        auto *status = form.findChild<QLabel *>("Status");
+        QTRY_VERIFY_WITH_TIMEOUT(status->text().startsWith("The relay ended at once with exit code 2."), 12000);
+        QVERIFY2(status->text().contains("\nLast console line: Invalid IRC port \"+6667\": a port is a number "
+                                          "from 1 to 65535. See tidecore -h.\n"),
+                 qPrintable(status->text()));
+    }
 };
 
-QTEST_GUILESS_MAIN(RelayRulesTest)
+QTEST_MAIN(RelayRulesTest)
 #include "test_relay_rules.moc"
