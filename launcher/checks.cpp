@@ -1,5 +1,7 @@
 #include "checks.h"
 
+#include <QStringList>
+
 #include <limits>
 
 namespace tidepanel {
@@ -22,12 +24,53 @@ bool fits_unquoted(const QString &text)
 
 bool fits_quoted(const QString &text) { return !text.contains(u'"'); }
 
+// Blanks around the port vanish when the line is split; what is left must be plain
+// digits, at most five of them, as the relay reads a port.
 bool valid_port(const QString &text)
 {
-    if (!is_numeric(text))
+    const QString t = text.trimmed();
+    if (t.isEmpty() || t.size() > 5)
         return false;
-    const long long v = integer_value(text);
+    for (QChar c : t)
+        if (c < u'0' || c > u'9')
+            return false;
+    const long long v = integer_value(t);
     return v >= 1 && v <= kHighestPort;
+}
+
+bool has_space(const QString &text)
+{
+    for (QChar c : text)
+        if (is_space(c))
+            return true;
+    return false;
+}
+
+// Filled in, but with nothing except blanks.
+bool blank(const QString &text) { return !text.isEmpty() && text.trimmed().isEmpty(); }
+
+// One channel name or several, separated by commas, each with its prefix and at
+// least one more character, and no blanks or bells anywhere.
+bool valid_channel_list(const QString &text)
+{
+    if (has_space(text) || text.contains(u'\a'))
+        return false;
+    const QStringList names = text.split(u',');
+    for (const QString &name : names)
+        if (name.size() < 2 || !QStringLiteral("#&+!").contains(name[0]))
+            return false;
+    return true;
+}
+
+// A nick is one word without , ! @ and does not start with # or :.
+bool valid_nick(const QString &text)
+{
+    if (text.isEmpty() || has_space(text) || text.startsWith(u'#') || text.startsWith(u':'))
+        return false;
+    for (QChar c : text)
+        if (c == u',' || c == u'!' || c == u'@')
+            return false;
+    return true;
 }
 
 }  // namespace
@@ -69,7 +112,7 @@ bool is_numeric(const QString &text)
 
 CheckOutcome check_settings(const LauncherSettings &s)
 {
-    if (s.ircServer.isEmpty())
+    if (s.ircServer.trimmed().isEmpty())
         return {QStringLiteral("You did not choose an IRC Server!")};
     if (!valid_port(s.ircPort))
         return {QStringLiteral("You did not choose valid IRC server port!")};
@@ -78,14 +121,18 @@ CheckOutcome check_settings(const LauncherSettings &s)
         if (frags != 0 && frags < 20)
             return {QStringLiteral("The number of frags before showing the player stats should be at least 20!"),
                     true};
+        if (s.kills.trimmed().isEmpty())
+            return {QStringLiteral("You did not enter the number of frags!")};
     }
-    if (s.ircChannel.isEmpty())
+    if (s.ircChannel.trimmed().isEmpty())
         return {QStringLiteral("You did not choose an IRC Channel!")};
     if (!s.ircChannel.startsWith(u'#'))
         return {QStringLiteral("IRC Channel has to start with '#'!")};
+    if (!valid_channel_list(s.ircChannel))
+        return {QStringLiteral("The IRC Channel must be channel names like #name, separated by commas, without blanks!")};
     if (!s.rtcwServer.isEmpty() && !valid_port(s.rtcwPort))
         return {QStringLiteral("You did not choose valid RTCW server port!")};
-    if (s.rtcwLogFile.isEmpty())
+    if (s.rtcwLogFile.trimmed().isEmpty())
         return {QStringLiteral("You did not choose valid RTCW Logfile!")};
     if (s.restoreEnable && (!is_numeric(s.restore) || integer_value(s.restore) < 1))
         return {QStringLiteral("You did not enter a valid number of lines!")};
@@ -110,17 +157,31 @@ CheckOutcome check_settings(const LauncherSettings &s)
         {true, s.ircChannel, "The IRC Channel"},
         {true, s.rtcwLogFile, "The Logfile"},
     };
-    for (const Quoted &q : quoted)
+    for (const Quoted &q : quoted) {
         if (q.used && !fits_quoted(q.text))
             return {QString::fromLatin1(q.name) + QStringLiteral(" must not contain a double quote!")};
+        if (q.used && blank(q.text))
+            return {QString::fromLatin1(q.name) + QStringLiteral(" must not be blank!")};
+    }
     const Quoted unquoted[] = {
         {true, s.ircServer, "The IRC Server"},
         {true, s.rtcwServer, "The RTCW Server"},
         {s.killsEnable, s.kills, "The number of frags"},
     };
-    for (const Quoted &q : unquoted)
+    for (const Quoted &q : unquoted) {
         if (q.used && !fits_unquoted(q.text))
             return {QString::fromLatin1(q.name) + QStringLiteral(" must not contain blanks or double quotes!")};
+        if (q.used && blank(q.text))
+            return {QString::fromLatin1(q.name) + QStringLiteral(" must not be blank!")};
+    }
+
+    // Texts the relay itself refuses, so it would end as soon as it started.
+    if (!s.ircNick.isEmpty() && !valid_nick(s.ircNick))
+        return {QStringLiteral("The IRC Nick must be one word without , ! @ and must not start with # or :!")};
+    if (has_space(s.ircChannelKey))
+        return {QStringLiteral("The IRC Channel Key must not contain blanks!")};
+    if (has_space(s.ircUser))
+        return {QStringLiteral("The IRC User must not contain blanks!")};
     return {};
 }
 

@@ -7,6 +7,7 @@
 #include <QButtonGroup>
 #include <QCheckBox>
 #include <QCloseEvent>
+#include <QElapsedTimer>
 #include <QFile>
 #include <QFileDialog>
 #include <QFileInfo>
@@ -21,6 +22,9 @@
 #include <QSettings>
 #include <QTimer>
 #include <QVBoxLayout>
+
+#include <memory>
+#include <optional>
 
 namespace tidepanel {
 
@@ -37,6 +41,25 @@ QString all_files()
 }
 
 const QString kOops = QStringLiteral("Oops");
+
+// A relay that ends within this time after Start has not really started. The relay
+// waits five seconds before it ends, so its message can be read in its console.
+constexpr qint64 kEarlyEndMs = 10000;
+
+// The last line of the relay's console output that holds more than blanks.
+QString last_console_line(const QString &path)
+{
+    QFile f(path);
+    if (path.isEmpty() || !f.open(QIODevice::ReadOnly))
+        return {};
+    if (f.size() > 4096)
+        f.seek(f.size() - 4096);
+    const QList<QByteArray> lines = f.readAll().split('\n');
+    for (auto it = lines.crbegin(); it != lines.crend(); ++it)
+        if (!it->trimmed().isEmpty())
+            return QString::fromLocal8Bit(it->trimmed());
+    return {};
+}
 
 }  // namespace
 
@@ -469,6 +492,53 @@ void TidepanelForm::start()
     if (!started.consoleLog.isEmpty())
         text += QStringLiteral("\nConsole output: ") + started.consoleLog;
     status_->setText(text);
+    fitStatus();
+    watchRelay(started);
+}
+
+// The wrapped status lines need height of their own; grow the window for them
+// instead of letting the layout squeeze the fields above.
+void TidepanelForm::fitStatus()
+{
+    if (isVisible() && layout()->hasHeightForWidth()) {
+        const int needed = layout()->totalHeightForWidth(width());
+        if (needed > height())
+            resize(width(), needed);
+    }
+}
+
+// A relay that ends within a few seconds says why in its last console line; the
+// form then shows that line and the exit code instead of "Started". A relay that
+// ends later is only reaped.
+void TidepanelForm::watchRelay(const StartOutcome &started)
+{
+    ++starts_;
+    if (!started.exitCode)
+        return;
+    auto *timer = new QTimer(this);
+    auto clock = std::make_shared<QElapsedTimer>();
+    clock->start();
+    const int start = starts_;
+    connect(timer, &QTimer::timeout, this, [this, timer, clock, start, started] {
+        const std::optional<int> code = started.exitCode();
+        if (!code) {
+            if (clock->elapsed() > kEarlyEndMs)
+                timer->setInterval(2000);
+            return;
+        }
+        timer->deleteLater();
+        if (clock->elapsed() > kEarlyEndMs + 200 || start != starts_)
+            return;
+        QString text = QStringLiteral("The relay ended at once with exit code %1.").arg(*code);
+        const QString last = last_console_line(started.consoleLog);
+        if (!last.isEmpty())
+            text += QStringLiteral("\nLast console line: ") + last;
+        if (!started.consoleLog.isEmpty())
+            text += QStringLiteral("\nConsole output: ") + started.consoleLog;
+        status_->setText(text);
+        fitStatus();
+    });
+    timer->start(100);
 }
 
 void TidepanelForm::closeEvent(QCloseEvent *event)

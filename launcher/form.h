@@ -50,7 +50,7 @@ public:
     void loadStoredSettings();
     bool saveStoredSettings();
 
-public slots:
+public Q_SLOTS:
     void start();
 
 protected:
@@ -64,10 +64,13 @@ private:
     void applyVisibility();
     void gameServerEdited(const QString &text);
     void browse(QLineEdit *field, const QString &filter);
+    void fitStatus();
+    void watchRelay(const StartOutcome &started);
 
     QSettings &store_;
     FormHooks hooks_;
     int debugLevel_ = 0;
+    int starts_ = 0;  // counts the relays started, so a watch knows whether it is the latest
     QHash<QWidget *, QWidget *> companions_;  // a field's label (and unit) follow the field
 
     QLineEdit *ircServer_, *ircPort_, *ircChannel_, *ircChannelKey_, *ircNick_, *ircUser_,

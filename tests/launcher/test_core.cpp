@@ -225,6 +225,39 @@ const QList<CheckRow> &checkRows()
          "The RTCW Server must not contain blanks or double quotes!", false},
         {"extra word after frags", [](LauncherSettings &s) { s.kills = "30 -v"; },
          "The number of frags must not contain blanks or double quotes!", false},
+        // Values the relay refuses at once, and blank values that would shift the
+        // words of the command line: the form must not start the relay with them.
+        {"irc port with plus", [](LauncherSettings &s) { s.ircPort = "+6667"; }, "You did not choose valid IRC server port!", false},
+        {"irc port with leading zeros", [](LauncherSettings &s) { s.ircPort = "0006667"; }, "You did not choose valid IRC server port!", false},
+        {"irc port 06667", [](LauncherSettings &s) { s.ircPort = "06667"; }, "", false},
+        {"game port with plus", [](LauncherSettings &s) {
+             s.rtcwServer = "10.0.0.5";
+             s.rtcwPort = "+20100";
+         }, "You did not choose valid RTCW server port!", false},
+        {"frags empty", [](LauncherSettings &s) { s.kills.clear(); }, "You did not enter the number of frags!", false},
+        {"frags blank", [](LauncherSettings &s) { s.kills = "  "; }, "You did not enter the number of frags!", false},
+        {"irc server blank", [](LauncherSettings &s) { s.ircServer = "  "; }, "You did not choose an IRC Server!", false},
+        {"channel blank", [](LauncherSettings &s) { s.ircChannel = " "; }, "You did not choose an IRC Channel!", false},
+        {"channel # alone", [](LauncherSettings &s) { s.ircChannel = "#"; },
+         "The IRC Channel must be channel names like #name, separated by commas, without blanks!", false},
+        {"channel list with empty name", [](LauncherSettings &s) { s.ircChannel = "#a,"; },
+         "The IRC Channel must be channel names like #name, separated by commas, without blanks!", false},
+        {"channel with blank", [](LauncherSettings &s) { s.ircChannel = "#a b"; },
+         "The IRC Channel must be channel names like #name, separated by commas, without blanks!", false},
+        {"channel list", [](LauncherSettings &s) { s.ircChannel = "#a,&b"; }, "", false},
+        {"log file blank", [](LauncherSettings &s) { s.rtcwLogFile = "  "; }, "You did not choose valid RTCW Logfile!", false},
+        {"nick with !", [](LauncherSettings &s) { s.ircNick = "Ni!ck"; },
+         "The IRC Nick must be one word without , ! @ and must not start with # or :!", false},
+        {"nick starting with #", [](LauncherSettings &s) { s.ircNick = "#nick"; },
+         "The IRC Nick must be one word without , ! @ and must not start with # or :!", false},
+        {"nick with blank", [](LauncherSettings &s) { s.ircNick = "two words"; },
+         "The IRC Nick must be one word without , ! @ and must not start with # or :!", false},
+        {"nick blank", [](LauncherSettings &s) { s.ircNick = "  "; }, "The IRC Nick must not be blank!", false},
+        {"nick empty leaves the relay's own", [](LauncherSettings &s) { s.ircNick.clear(); }, "", false},
+        {"map file blank", [](LauncherSettings &s) { s.rtcwMapFile = " "; }, "The Mapfile must not be blank!", false},
+        {"game server blank", [](LauncherSettings &s) { s.rtcwServer = "  "; }, "The RTCW Server must not be blank!", false},
+        {"key with blank", [](LauncherSettings &s) { s.ircChannelKey = "a b"; }, "The IRC Channel Key must not contain blanks!", false},
+        {"user with blank", [](LauncherSettings &s) { s.ircUser = "a b"; }, "The IRC User must not contain blanks!", false},
         {"blanks in quoted texts are fine", [](LauncherSettings &s) {
              s.rtcwLogFile = "/srv/sof 2/qconsole.log";
              s.botPassword = "two words";

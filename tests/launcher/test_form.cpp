@@ -12,6 +12,7 @@
 #include <QTest>
 
 #include <memory>
+#include <optional>
 
 using namespace tidepanel;
 
@@ -30,7 +31,7 @@ struct Harness {
     QStringList questions;
     bool answerYes = false;
     QStringList started;         // command lines handed to the starter
-    StartOutcome outcome{true, "/var/log/relay.log", {}};
+    StartOutcome outcome{true, "/var/log/relay.log", {}, {}};
     QString chosenFile;
     QString lastFilter;
     std::unique_ptr<TidepanelForm> form;
@@ -393,10 +394,48 @@ private slots:
         QVERIFY(QFileInfo(h.dir.path()).isDir());
     }
 
+    // The status text after Start must not take the room of the fields above it.
+    void statusLeavesFieldsReadable()
+    {
+        Harness h;
+        TidepanelForm &form = h.open();
+        form.show();
+        QVERIFY(QTest::qWaitForWindowExposed(&form));
+        h.start();
+        QCoreApplication::processEvents();
+        for (QLineEdit *field : form.findChildren<QLineEdit *>()) {
+            if (field->isHidden())
+                continue;
+            QVERIFY2(field->height() >= field->minimumSizeHint().height(), qPrintable(field->objectName()));
+        }
+    }
+
+    // A relay that ends at once: the form says so with the exit code and the last
+    // line of its console output; one that runs on keeps "Started".
+    void earlyEndIsReported()
+    {
+        Harness h;
+        const QString log = h.dir.filePath("console.log");
+        QFile f(log);
+        QVERIFY(f.open(QIODevice::WriteOnly));
+        f.write("IRC connection: TLS off\nInvalid nick \"x\": bad.\n\n");
+        f.close();
+        int polls = 0;
+        h.outcome = {true, log, {}, [&polls]() -> std::optional<int> {
+                         return ++polls < 3 ? std::nullopt : std::optional<int>(2);
+                     }};
+        h.open();
+        h.start();
+        QVERIFY(h.get<QWidget>("Status")->property("text").toString().startsWith("Started: "));
+        QTRY_COMPARE(h.get<QWidget>("Status")->property("text").toString(),
+                     "The relay ended at once with exit code 2.\nLast console line: Invalid nick \"x\": bad.\n"
+                     "Console output: " + log);
+    }
+
     void failedStartIsReported()
     {
         Harness h;
-        h.outcome = {false, {}, "tidecore was found neither next to Tidepanel nor on the PATH."};
+        h.outcome = {false, {}, "tidecore was found neither next to Tidepanel nor on the PATH.", {}};
         h.open();
         h.start();
         QCOMPARE(h.messages,
