@@ -14,10 +14,10 @@ struct PassBackoff {
 };
 
 struct CommandState {
-    Text botowner;        // nick that authorised with !pass
-    Text prevchannel;     // channel before the last !channel
+    Text botowner;             // nick that authorised with !pass
+    std::string owneruserhost; // and the user@host it authorised from
+    Text prevchannel;          // channel before the last !channel
     Text prevchannelkey;
 
-    std::map<std::string, PassBackoff> passnicks; // by nick, lower case
-    PassBackoff passanyone;                       // all nicks together
+    std::map<std::string, PassBackoff> passhosts; // by the guesser's user@host
 };

@@ -10,6 +10,7 @@
 #include "relay/commands/irc_handlers.h"
 #include "relay/core/relay.h"
 #include "relay/core/text.h"
+#include "relay/irc/nicks.h"
 #include "relay/irc/output.h"
 
 namespace {
@@ -185,24 +186,15 @@ constexpr ErrorRow kErrors[] = {
     {6, ":%c5,0 INVALID ARGUMENT SEND!", ":%c5,0 Try !help for more info about a command"},
 };
 
-// Guessing the owner password: after a wrong one, !pass from that nick is ignored
-// for a while, and after several wrong ones from anyone, !pass from everybody.
-// The wait doubles with each further failure up to a cap; nothing is replied.
-constexpr long long kNickFirstWait = 3;
-constexpr int kAnyoneFreeFailures = 5;
-constexpr long long kAnyoneFirstWait = 5;
+// Guessing the owner password: after a wrong one, !pass from that user@host is
+// ignored for a while, whatever nick it comes under; the wait doubles with each
+// further failure up to a cap, and attempts within it are not counted. Nothing is
+// replied. Other user@hosts are never held up, so guessers cannot lock the owner
+// out.
+constexpr long long kFirstWait = 3;
 constexpr long long kMaxWait = 300;
 constexpr long long kForgetAfter = 3600; // a quiet hour clears the count
-constexpr std::size_t kMaxNicksKept = 256;
-
-std::string nick_key(const char* nick)
-{
-    std::string k(nick);
-    for (char& c : k)
-        if (c >= 'A' && c <= 'Z')
-            c = static_cast<char>(c - 'A' + 'a');
-    return k;
-}
+constexpr std::size_t kMaxHostsKept = 256;
 
 long long doubled(long long first, int times)
 {
@@ -212,42 +204,35 @@ long long doubled(long long first, int times)
     return wait < kMaxWait ? wait : kMaxWait;
 }
 
-bool pass_blocked(Relay& r, const char* sender)
+bool pass_blocked(Relay& r, const std::string& userhost)
 {
-    const long long now = r.platform->now();
-    CommandState& c = r.commands;
-    if (now < c.passanyone.until)
-        return true;
-    auto it = c.passnicks.find(nick_key(sender));
-    return it != c.passnicks.end() && now < it->second.until;
+    const auto& hosts = r.commands.passhosts;
+    auto it = hosts.find(userhost);
+    return it != hosts.end() && r.platform->now() < it->second.until;
 }
 
-void pass_failed(Relay& r, const char* sender)
+void pass_failed(Relay& r, const char* sender, const std::string& userhost)
 {
     const long long now = r.platform->now();
-    CommandState& c = r.commands;
-    if (c.passnicks.size() >= kMaxNicksKept && !c.passnicks.count(nick_key(sender))) {
-        // Many nicks: forget those whose wait is over; all of them if none is.
-        for (auto it = c.passnicks.begin(); it != c.passnicks.end();)
-            it = now >= it->second.until ? c.passnicks.erase(it) : std::next(it);
-        if (c.passnicks.size() >= kMaxNicksKept)
-            c.passnicks.clear();
+    auto& hosts = r.commands.passhosts;
+    if (hosts.size() >= kMaxHostsKept && !hosts.count(userhost)) {
+        // Many guessers: forget those whose wait is over; all of them if none is.
+        for (auto it = hosts.begin(); it != hosts.end();)
+            it = now >= it->second.until ? hosts.erase(it) : std::next(it);
+        if (hosts.size() >= kMaxHostsKept)
+            hosts.clear();
     }
-    auto count = [&](PassBackoff& b, long long first, int free) {
-        if (now - b.lastfailure > kForgetAfter)
-            b.failures = 0;
-        b.lastfailure = now;
-        ++b.failures;
-        if (b.failures > free)
-            b.until = now + doubled(first, b.failures - free);
-    };
-    count(c.passnicks[nick_key(sender)], kNickFirstWait, 0);
-    count(c.passanyone, kAnyoneFirstWait, kAnyoneFreeFailures);
-    trace(r, 11, "wrong owner password from %s\n", sender);
+    PassBackoff& b = hosts[userhost];
+    if (now - b.lastfailure > kForgetAfter)
+        b.failures = 0;
+    b.lastfailure = now;
+    ++b.failures;
+    b.until = now + doubled(kFirstWait, b.failures);
+    trace(r, 11, "wrong owner password from %s!%s\n", sender, userhost.c_str());
 }
 
 // !pass with the right password: the previous owner is told, the sender is owner.
-void authorise(Relay& r, const char* sender)
+void authorise(Relay& r, const char* sender, const std::string& userhost)
 {
     Text& owner = r.commands.botowner;
     if (owner) {
@@ -258,6 +243,7 @@ void authorise(Relay& r, const char* sender)
     reply_banner(r, sender);
     replyf(r, sender, ":%c12,0 You have been AUTHORIZED SUCCESSFULLY!");
     owner = std::string(sender);
+    r.commands.owneruserhost = userhost;
 }
 
 } // namespace
@@ -313,10 +299,17 @@ void show_help(Relay& r, const char* to)
     replyf(r, to, ":%c5,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE ONLY, O OWNER ONLY):");
     replyf(r, to, ":%c12,0 !help %c5,0(*O): this help");
     replyf(r, to, ":%c12,0 !pass password %c5,0(*): enter password to get bot ownership");
-    if (safe_strcmp(to, cstr(r.commands.botowner)) != 0)
+    if (!same_nick(r.irc, to, cstr(r.commands.botowner)))
         return;
     for (const char* line : kOwnerHelp)
         replyf(r, to, line, kGameName);
+}
+
+bool is_owner(const Relay& r, const LinePrefix& sender)
+{
+    const CommandState& c = r.commands;
+    return c.botowner && sender.identified() && same_nick(r.irc, sender.nick.c_str(), c.botowner->c_str()) &&
+           sender.userhost == c.owneruserhost;
 }
 
 void irc_command(Relay& r, const char* sender, const char* target)
@@ -336,23 +329,29 @@ void irc_command(Relay& r, const char* sender, const char* target)
         return; // commands are taken by private message only
     trace(r, 101, "botcmd[%s]\n", args.word(0));
 
-    // The handlers may replace the owner's nick: keep a copy of the sender.
-    const std::string from(sender ? sender : "");
+    // Only a sender with a nick and a user@host can authorise or be the owner (and
+    // only such a nick can be replied to). The handlers may replace the owner's
+    // nick: keep a copy of the sender.
+    LinePrefix who = parse_prefix(r.irc.ircargs[0]);
+    if (sender)
+        who.nick = sender;
+    if (!who.identified())
+        return;
+    const std::string& from = who.nick;
     const BotSettings& s = r.settings;
     if (safe_stricmp(args.word(0), "!pass") == 0 && s.botpass && args.count >= 2) {
-        if (pass_blocked(r, from.c_str()))
+        if (pass_blocked(r, who.userhost))
             return;
         if (safe_strcmp(args.word(1), cstr(s.botpass)) == 0) {
-            r.commands.passnicks.erase(nick_key(from.c_str()));
-            r.commands.passanyone = PassBackoff{};
-            authorise(r, from.c_str());
+            r.commands.passhosts.erase(who.userhost);
+            authorise(r, from.c_str(), who.userhost);
         } else {
-            pass_failed(r, from.c_str());
+            pass_failed(r, from.c_str(), who.userhost);
         }
         return;
     }
 
-    if (!r.commands.botowner || safe_strcmp(from.c_str(), cstr(r.commands.botowner)) != 0)
+    if (!is_owner(r, who))
         return;
     const CommandRow* row = find_command(args.word(0), s.servermode);
     if (!row)

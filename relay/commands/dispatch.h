@@ -5,11 +5,16 @@
 #include <string>
 
 struct Relay;
+struct LinePrefix;
 
 // A PRIVMSG addressed to the relay's nick or channel; the message text is in the
 // current IRC message's argument slot 3. sender: the sender's nick; target: what
 // the relay was addressed as (its nick, or the channel setting).
 void irc_command(Relay& r, const char* sender, const char* target);
+
+// True when the sender is the owner: the nick (as the server compares nicks) and
+// the user@host that authorised.
+bool is_owner(const Relay& r, const LinePrefix& sender);
 
 // The banner line every reply starts with.
 void reply_banner(Relay& r, const char* to);

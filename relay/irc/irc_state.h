@@ -81,6 +81,9 @@ struct IrcState {
     // Length of "!user@host" in the prefix the server puts before the relay's
     // lines, learnt from its own JOIN (0: not known yet).
     int userhostlen = 0;
+    // How the server compares nicks (CaseMapping of relay/irc/nicks.h), from its
+    // 005 reply; rfc1459 until it says otherwise.
+    int casemapping = 0;
 
     // Called with the text of every line written to the channel (report sinks);
     // set by the Relay, left empty by tests that build the state alone.

@@ -11,9 +11,12 @@ struct Relay;
 int write_buf(Relay& r, const char* command, const char* arg1, const char* arg2, const char* arg3,
               const char* arg4, const char* arg5, int forced);
 
-// A PRIVMSG to target; text starts with the ":" of the trailing parameter.
+// A PRIVMSG to target; text starts with the ":" of the trailing parameter. Without
+// a target nothing is sent (the line would be malformed).
 inline int send_privmsg(Relay& r, const char* target, const char* text, int forced = 0)
 {
+    if (!target || !target[0])
+        return 0;
     return write_buf(r, "PRIVMSG", target, text, nullptr, nullptr, nullptr, forced);
 }
 

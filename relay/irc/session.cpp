@@ -10,6 +10,7 @@
 #include "relay/commands/commands_state.h"
 #include "relay/commands/dispatch.h"
 #include "relay/core/relay.h"
+#include "relay/irc/nicks.h"
 #include "relay/irc/output.h"
 #include "relay/irc/sasl.h"
 #include "relay/irc/sockets.h"
@@ -154,15 +155,32 @@ void repair_done(IrcState& irc, RepairKind kind)
     irc.repairs[kind] = Repair{};
 }
 
+// The server calls the relay nick from now on.
+void take_own_nick(Relay& r, const char* nick)
+{
+    BotSettings& s = r.settings;
+    if (!usable_nick(nick) || safe_strcmp(nick, cstr(s.nick)) == 0)
+        return;
+    console_note(r, "IRC nick is now %s\n", nick);
+    trace(r, 11, "own nick %s -> %s\r\n", cstr(s.nick) ? cstr(s.nick) : "", nick);
+    s.nick = std::string(nick);
+}
+
 void handle_numeric(Relay& r, int numeric)
 {
     BotSettings& s = r.settings;
     switch (numeric) {
     case 1:
-        // Welcome: the registration went through.
+        // Welcome: the registration went through, under the nick it names (a
+        // server may give another than the one asked for: the account name after
+        // SASL, a guest nick).
         repair_done(r.irc, kRepairNick);
         repair_done(r.irc, kRepairUser);
         repair_done(r.irc, kRepairRegister);
+        take_own_nick(r, r.irc.ircargs[2]);
+        break;
+    case 5:
+        read_isupport(r.irc);
         break;
     case 403:
         console_note(r, "UNKNOWN CHANNEL!!!\n");
@@ -209,7 +227,7 @@ void handle_privmsg(Relay& r, const char* sender)
         return;
     // Copies: the command may replace the nick or channel setting it is given.
     const BotSettings& s = r.settings;
-    if (safe_stricmp(target, cstr(s.nick)) == 0) {
+    if (same_nick(r.irc, target, cstr(s.nick))) {
         std::string nick = *s.nick;
         irc_command(r, sender, nick.c_str());
         return;
@@ -518,10 +536,20 @@ int handle_irc_line(Relay& r)
         if (safe_strcmp(sender, cstr(s.nick)) == 0)
             irc.ircjoined = 0;
     } else if (std::strcmp(a1, "NICK") == 0) {
-        // The owner keeps owner status under a new nick.
-        Text& owner = r.commands.botowner;
-        if (irc.ircargs[2][0] != 0 && sender[0] != 0 && owner && safe_stricmp(sender, owner->c_str()) == 0)
-            owner = std::string(irc.ircargs[2]);
+        const char* newnick = irc.ircargs[2];
+        if (sender[0] != 0 && same_nick(irc, sender, cstr(s.nick))) {
+            take_own_nick(r, newnick);
+        } else if (newnick[0] != 0 && is_owner(r, parse_prefix(a0))) {
+            // The owner keeps owner status under a new nick.
+            r.commands.botowner = std::string(newnick);
+        }
+    } else if (std::strcmp(a1, "QUIT") == 0) {
+        // The owner left IRC: whoever comes next under that nick is a stranger.
+        if (is_owner(r, parse_prefix(a0))) {
+            trace(r, 11, "owner %s quit\r\n", sender);
+            r.commands.botowner.reset();
+            r.commands.owneruserhost.clear();
+        }
     } else if (std::strcmp(a1, "PRIVMSG") == 0) {
         handle_privmsg(r, sender);
     }
@@ -617,6 +645,7 @@ void connect_all(Relay& r)
             irc.lastinput = r.platform->now();
             irc.probesent = 0;
             irc.userhostlen = 0;
+            irc.casemapping = kCaseRfc1459;
             trace(r, 11, "Connect returned %d\r\n", irc.ircsocket);
             irc.ircconnected = 1;
         } else {

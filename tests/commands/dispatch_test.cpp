@@ -1,3 +1,4 @@
+#include <algorithm>
 #include <string>
 #include <vector>
 
@@ -141,44 +142,85 @@ TEST_F(CommandTest, NewPassReplacesThePassword)
     EXPECT_EQ(command("!pass n3w").size(), 2u);
 }
 
-TEST_F(CommandTest, PasswordGuessingIsSlowedDownSilently)
+TEST_F(CommandTest, PasswordGuessingIsSlowedDownPerUserHostSilently)
 {
-    auto try_pass = [&](const std::string& nick, const std::string& pass) {
+    auto try_pass = [&](const std::string& prefix, const std::string& pass) {
         t.clear_sent();
-        msg(nick, "!pass " + pass);
+        deliver(":" + prefix + " PRIVMSG SOF2Tidewatch :!pass " + pass);
         return !t.lines().empty();
     };
-    // A wrong password: the same nick is ignored for a few seconds, even with the
-    // right one; other nicks are not.
-    EXPECT_FALSE(try_pass("Mallory", "guess1"));
-    EXPECT_FALSE(try_pass("Mallory", "s3cret"));
+    // A wrong password: that user@host is ignored for a few seconds, even with the
+    // right one and under another nick; other user@hosts are not.
+    EXPECT_FALSE(try_pass("Mallory!m@evil", "guess1"));
+    EXPECT_FALSE(try_pass("Nice!m@evil", "s3cret"));
+    EXPECT_TRUE(try_pass("Mallory!m@good", "s3cret"));
     t.fake.sleep_ms(3000);
-    EXPECT_TRUE(try_pass("Mallory", "s3cret"));
-    r.commands.botowner.reset();
+    EXPECT_TRUE(try_pass("Mallory!m@evil", "s3cret"));
 
-    // Each further failure doubles the nick's wait, up to five minutes; attempts
-    // within the wait are not even counted.
+    // Each further failure doubles the wait, up to five minutes; attempts within
+    // the wait are not even counted. Many guessers never hold up the owner.
     std::vector<long long> waits;
     for (int i = 0; i < 9; ++i) {
-        EXPECT_FALSE(try_pass("Mallory", "guess"));
-        EXPECT_FALSE(try_pass("Mallory", "guess"));
-        const long long wait = r.commands.passnicks["mallory"].until - t.fake.now();
-        waits.push_back(wait);
-        t.fake.sleep_ms(wait * 1000);
-        r.commands.passanyone = PassBackoff{}; // this part watches the nick's own wait
+        const std::string n = std::to_string(i);
+        EXPECT_FALSE(try_pass("Mallory" + n + "!m@evil", "guess"));
+        const long long until = r.commands.passhosts["m@evil"].until;
+        waits.push_back(until - t.fake.now());
+        EXPECT_FALSE(try_pass("Other" + n + "!o@host" + n, "guess"));
+        EXPECT_FALSE(try_pass("Mallory!m@evil", "s3cret"));
+        EXPECT_TRUE(try_pass("Boss!b@home", "s3cret")) << i; // its replies take a few seconds
+        t.fake.clock_ms = std::max(t.fake.clock_ms, until * 1000);
     }
     EXPECT_EQ(waits, (std::vector<long long>{3, 6, 12, 24, 48, 96, 192, 300, 300}));
-    EXPECT_TRUE(try_pass("MALLORY", "s3cret"));
-    r.commands.botowner.reset();
+    EXPECT_TRUE(try_pass("MALLORY!m@evil", "s3cret"));
 
-    // Many failures from anyone: everybody waits, then a correct password works.
-    t.fake.sleep_ms(4000 * 1000); // an hour later the counts are forgotten
-    for (int i = 0; i < 8; ++i)
-        EXPECT_FALSE(try_pass("nick" + std::to_string(i), "guess"));
-    EXPECT_FALSE(try_pass("Boss", "s3cret"));
-    t.fake.sleep_ms(300 * 1000);
-    EXPECT_TRUE(try_pass("Boss", "s3cret"));
-    EXPECT_EQ(r.commands.botowner, std::string("Boss"));
+    // A guesser trying every second gets 18 guesses in the first hour and 12 in
+    // each later one (as the README says); a quiet hour starts it afresh.
+    t.fake.sleep_ms(3601 * 1000);
+    std::vector<int> per_hour(3);
+    for (int second = 0; second < 3 * 3600; ++second) {
+        const int before = r.commands.passhosts["g@guess"].failures;
+        try_pass("Guesser!g@guess", "guess");
+        per_hour[second / 3600] += r.commands.passhosts["g@guess"].failures - before;
+        t.fake.sleep_ms(1000);
+    }
+    EXPECT_EQ(per_hour, (std::vector<int>{18, 12, 12}));
+}
+
+// Only a sender whose prefix has a nick and a user@host can authorise; the
+// others get no reply (and no malformed line to an empty nick).
+TEST_F(CommandTest, OnlyAPrefixWithNickAndUserHostAuthorises)
+{
+    const std::pair<const char*, bool> prefixes[] = {
+        {":Boss", false},   {":Boss!b", false}, {":Boss@home", false}, {":Boss!@home", false},
+        {":Boss!b@", false}, {":!b@home", false}, {":", false},        {":Boss!b@home", true},
+    };
+    for (const auto& [prefix, authorises] : prefixes) {
+        r.commands.botowner.reset();
+        r.commands.passhosts.clear();
+        t.clear_sent();
+        deliver(std::string(prefix) + " PRIVMSG SOF2Tidewatch :!pass s3cret");
+        EXPECT_EQ(t.lines().size(), authorises ? 2u : 0u) << prefix;
+        EXPECT_EQ(r.commands.botowner.has_value(), authorises) << prefix;
+    }
+}
+
+// The owner is the nick and the user@host that authorised.
+TEST_F(CommandTest, OnlyTheOwnersNickAndUserHostAreObeyed)
+{
+    own(); // Boss!user@host
+    const std::pair<const char*, bool> senders[] = {
+        {":Boss!user@elsewhere", false}, {":Boss!other@host", false}, {":Boss", false},
+        {":!user@host", false},          {":BOSS!user@host", true},   {":Boss!user@host", true},
+    };
+    for (const auto& [prefix, obeyed] : senders) {
+        t.clear_sent();
+        deliver(std::string(prefix) + " PRIVMSG SOF2Tidewatch :!linesread");
+        EXPECT_EQ(t.lines().size(), obeyed ? 2u : 0u) << prefix;
+    }
+    // Once the owner quits, its nick and user@host are nobody's.
+    deliver(":Boss!user@host QUIT :gone");
+    EXPECT_TRUE(command("!linesread").empty());
+    EXPECT_FALSE(r.commands.botowner);
 }
 
 TEST(SplitArgs, WordsAreCutAtBlanksOnly)

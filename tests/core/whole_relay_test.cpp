@@ -145,7 +145,8 @@ TEST_F(WholeRelay, ADayOfTrafficLeavesNothingGrownAndEveryCountRight)
             irc().inbox.push_back(":Boss!b@h PRIVMSG SOF2Tidewatch :" +
                                   std::string(cycle % 2 ? "!pass s3cret" : "!stats") + "\r\n");
         if (cycle % 13 == 0) {
-            irc().inbox.push_back(":Guess" + std::to_string(cycle) + "!g@h PRIVMSG SOF2Tidewatch :!pass x\r\n");
+            const std::string n = std::to_string(cycle);
+            irc().inbox.push_back(":Guess" + n + "!g@h" + n + " PRIVMSG SOF2Tidewatch :!pass x\r\n");
             ++guesses;
         }
         run_passes();
@@ -192,8 +193,8 @@ TEST_F(WholeRelay, ADayOfTrafficLeavesNothingGrownAndEveryCountRight)
     EXPECT_EQ(open_tcp, 1);
     EXPECT_LE(open_udp, 1);
     EXPECT_EQ(fake.handles.size(), 1u);
-    EXPECT_LE(r.commands.passnicks.size(), static_cast<std::size_t>(guesses));
-    EXPECT_LE(r.commands.passnicks.size(), 256u);
+    EXPECT_LE(r.commands.passhosts.size(), static_cast<std::size_t>(guesses));
+    EXPECT_LE(r.commands.passhosts.size(), 256u);
 }
 
 // The three passwords reach the IRC server only in the lines that log in with

@@ -225,20 +225,100 @@ TEST_F(SessionTest, FollowsOwnJoinAndPartOnly)
     EXPECT_EQ(r.irc.ircjoined, 0);
 }
 
-TEST_F(SessionTest, OwnerKeepsOwnershipAcrossNickChanges)
+// The owner is a nick and the user@host that authorised: its nick changes are
+// followed, another person's are not, and its QUIT ends ownership.
+TEST_F(SessionTest, OwnershipFollowsTheOwnersOwnNickChangesUntilItQuits)
 {
     connect_plain();
     r.commands.botowner = std::string("Boss");
-    deliver(":boss!u@h NICK :Chief\r\n");
-    EXPECT_EQ(r.commands.botowner, "Chief");
-    deliver(":Someone!u@h NICK :Boss\r\n"); // taking the old nick gives nothing
-    EXPECT_EQ(r.commands.botowner, "Chief");
-    deliver(":Chief!u@h NICK :\r\n");
-    EXPECT_EQ(r.commands.botowner, "Chief");
+    r.commands.owneruserhost = "b@home";
+    const std::pair<const char*, const char*> steps[] = {
+        // line from the server, the owner's nick after it ("" none)
+        {":Boss!x@elsewhere NICK :Evil", "Boss"}, // the nick, but another user@host
+        {":Boss NICK :Evil", "Boss"},             // no user@host at all
+        {":boss!b@home NICK :Chief", "Chief"},    // the owner; nicks fold case
+        {":Someone!s@h NICK :Boss", "Chief"},     // taking the old nick gives nothing
+        {":Chief!b@home NICK :", "Chief"},
+        {":Chief!x@elsewhere QUIT :bye", "Chief"},
+        {":Chief!b@home QUIT :bye", ""},
+        {":Chief!b@home NICK :Other", ""},
+    };
+    for (const auto& [line, owner] : steps) {
+        deliver(std::string(line) + "\r\n");
+        EXPECT_EQ(r.commands.botowner.value_or(""), owner) << line;
+    }
+}
 
-    r.commands.botowner.reset();
-    deliver(":Chief!u@h NICK :Other\r\n");
-    EXPECT_FALSE(r.commands.botowner.has_value());
+// The server's CASEMAPPING (005) decides which nicks are one: the owner check and
+// the NICK follow-up agree on it.
+TEST_F(SessionTest, NicksFoldCaseAsTheServerAnnounces)
+{
+    struct Case {
+        const char* isupport; // tokens of a 005 reply, "" none (rfc1459)
+        const char* nick;     // the owner's nick as a line spells it
+        bool same;
+    };
+    const Case cases[] = {
+        {"", "boss{1}^", true},
+        {"CASEMAPPING=rfc1459", "BOSS{1}^", true},
+        {"CASEMAPPING=strict-rfc1459", "boss{1}~", true},
+        {"CASEMAPPING=strict-rfc1459", "boss[1]^", false},
+        {"CASEMAPPING=ascii", "BOSS[1]~", true},
+        {"CASEMAPPING=ascii", "boss{1}~", false},
+        {"CASEMAPPING=rfc7613", "boss[1]~", true}, // unknown: A-Z only
+        {"CASEMAPPING=rfc7613", "Boss{1}~", false},
+    };
+    for (const Case& c : cases) {
+        TestRelay tr;
+        Relay& rr = tr.r();
+        rr.irc.ircconnected = 1;
+        rr.irc.ircsocket = tr.fake.sock_create(true);
+        rr.commands.botowner = std::string("Boss[1]~");
+        rr.commands.owneruserhost = "b@home";
+        auto hand = [&](const std::string& line) {
+            tr.fake.socket(rr.irc.ircsocket)->inbox.push_back(line + "\r\n");
+            read_buf(rr);
+            take_irc_lines(rr);
+        };
+        hand(std::string(":irc.test 005 SOF2Tidewatch CHANTYPES=# ") + c.isupport + " :are supported by this server");
+        hand(std::string(":") + c.nick + "!b@home NICK :Chief");
+        EXPECT_EQ(rr.commands.botowner.value_or(""), c.same ? "Chief" : "Boss[1]~") << c.isupport << " " << c.nick;
+    }
+}
+
+// The server may register the relay under another nick than it asked for (the
+// account name after SASL, a guest nick) and rename it later: the relay answers
+// to that nick, knows its own JOIN and grows that nick on a collision.
+TEST_F(SessionTest, TheRelayTakesTheNickTheServerGivesIt)
+{
+    connect_plain();
+    r.settings.botpass = std::string("s3cret");
+    r.settings.quietmode = 0;
+    const std::pair<const char*, const char*> steps[] = {
+        // line from the server, the relay's nick after it
+        {":irc.test 001 * :Welcome", "SOF2Tidewatch"}, // no usable nick: kept
+        {":irc.test 001 tidebot :Welcome", "tidebot"},
+        {":someone!s@h NICK :Other", "tidebot"},
+        {":SOF2Tidewatch!~Ferrobot@h NICK :Other", "tidebot"}, // the old nick is not the relay
+        {":TideBot!~Ferrobot@h NICK :tide", "tide"},
+        {":tide!~Ferrobot@h NICK :", "tide"},
+    };
+    for (const auto& [line, nick] : steps) {
+        deliver(std::string(line) + "\r\n");
+        EXPECT_EQ(r.settings.nick, nick) << line;
+    }
+    EXPECT_EQ(fake.out, "IRC nick is now tidebot\nIRC nick is now tide\n");
+
+    deliver(":tide!~Ferrobot@h JOIN :#chan\r\n");
+    EXPECT_EQ(r.irc.ircjoined, 1);
+    irc().sent.clear();
+    deliver(":Boss!b@home PRIVMSG tide :!pass s3cret\r\n");
+    ASSERT_EQ(sent_lines().size(), 2u);
+    EXPECT_EQ(sent_lines()[1], "PRIVMSG Boss :\x03" "12,0 You have been AUTHORIZED SUCCESSFULLY!");
+
+    irc().sent.clear();
+    deliver(":irc.test 433 * tide :Nickname is already in use\r\n");
+    EXPECT_EQ(sent_lines().front(), "NICK tide2");
 }
 
 TEST_F(SessionTest, ReceiveErrorReconnectsAfterFiveSeconds)
