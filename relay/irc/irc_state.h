@@ -81,6 +81,8 @@ struct IrcState {
     // Length of "!user@host" in the prefix the server puts before the relay's
     // lines, learnt from its own JOIN (0: not known yet).
     int userhostlen = 0;
+    // The server announced UTF8ONLY (005): it refuses lines that are not UTF-8.
+    int utf8only = 0;
 
     // Called with the text of every line written to the channel (report sinks);
     // set by the Relay, left empty by tests that build the state alone.

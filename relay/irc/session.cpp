@@ -154,6 +154,17 @@ void repair_done(IrcState& irc, RepairKind kind)
     irc.repairs[kind] = Repair{};
 }
 
+// The server's 005 lines name what it supports: UTF8ONLY is a server that takes
+// UTF-8 lines only ("-UTF8ONLY" takes that back).
+void note_utf8only(IrcState& irc)
+{
+    for (int i = 3; i < irc.ircargcount; ++i)
+        if (std::strcmp(irc.ircargs[i], "UTF8ONLY") == 0)
+            irc.utf8only = 1;
+        else if (std::strcmp(irc.ircargs[i], "-UTF8ONLY") == 0)
+            irc.utf8only = 0;
+}
+
 void handle_numeric(Relay& r, int numeric)
 {
     BotSettings& s = r.settings;
@@ -494,6 +505,8 @@ int handle_irc_line(Relay& r)
     if (std::strlen(a1) == 3) {
         int numeric = std::atoi(a1);
         if (numeric > 0) {
+            if (numeric == 5)
+                note_utf8only(irc);
             handle_numeric(r, numeric);
             return 0;
         }
@@ -617,6 +630,7 @@ void connect_all(Relay& r)
             irc.lastinput = r.platform->now();
             irc.probesent = 0;
             irc.userhostlen = 0;
+            irc.utf8only = 0;
             trace(r, 11, "Connect returned %d\r\n", irc.ircsocket);
             irc.ircconnected = 1;
         } else {

@@ -94,6 +94,21 @@ struct ModernNetworkE2E : ::testing::Test {
     }
 };
 
+// Every byte above ASCII belongs to a whole two-byte UTF-8 character (all
+// that the texts of these tests hold).
+bool two_byte_utf8_only(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80)
+            continue;
+        if (c < 0xC2 || c > 0xDF || i + 1 == text.size() || (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80)
+            return false;
+        ++i;
+    }
+    return true;
+}
+
 // A scripted IRCv3 server: capabilities with SASL PLAIN, a proof checked byte
 // for byte, then registration and the channel.
 std::string sasl_server(const std::string& line)
@@ -255,4 +270,36 @@ TEST_F(ModernNetworkE2E, A900CharacterChatLineReachesTheChannelWholeInTwoPacedPa
     std::string glued = parts[0] + " " + parts[1].substr(style.size());
     const std::string expected = "\x03" "0,1\x03" "4 Eve\x03" "0: \x03" "3" + said;
     EXPECT_TRUE(whole == expected || glued == expected) << whole;
+}
+
+TEST_F(ModernNetworkE2E, WithCharsetUtf8LatinTextArrivesAsUtf8AndLongUtf8ChatInWholeCharacters)
+{
+    start_server({});
+    start_relay("127.0.0.1", server->port(), "charset=utf-8\n", {"-m", "-k", "1"});
+    expect_banner();
+    std::string umlauts;
+    for (int i = 0; i < 900; ++i)
+        umlauts += "\xc3\xbc";
+    // A German report (its phrase is Latin-1 in the relay), Latin-1 chat, and a
+    // chat line of 900 u-umlauts in UTF-8: too long for one line.
+    dir.append("qconsole.log", "Bob fell to his death.\n^1Eve^7: ^2Gr\xfc\xdf" "e\n^1Eve^7: ^2" + umlauts + "\n");
+    // The chat line comes in three parts; wait a while for a fourth that must not come.
+    std::vector<std::string> got = channel.take(6, 12000);
+    ASSERT_EQ(got.size(), 5u) << relay.output();
+    EXPECT_TRUE(has(got[0], " st\xc3\xbcrzte sich zu Tode")) << got[0];
+    EXPECT_TRUE(has(got[1], "Gr\xc3\xbc\xc3\x9f" "e")) << got[1];
+    const std::string style = "\x03" "0,1";
+    std::string chat = got[2];
+    for (std::size_t i = 2; i < got.size(); ++i) {
+        EXPECT_TRUE(two_byte_utf8_only(got[i])) << i;
+        if (i > 2) {
+            ASSERT_EQ(got[i].compare(0, style.size(), style), 0) << got[i];
+            chat += got[i].substr(style.size());
+        }
+    }
+    // The line was cut to the report's limit, between two characters; nothing lost before.
+    const std::size_t start = chat.find("\xc3\xbc");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_GT(chat.size() - start, 900u);
+    EXPECT_EQ(chat.substr(start), umlauts.substr(0, chat.size() - start));
 }
