@@ -78,6 +78,10 @@ struct IrcState {
     // server's capability list named it.
     int saslstate = 0;
     int saslseen = 0;
+    // When the login stops waiting for the negotiation (Platform::now_ms): 15
+    // seconds after CAP LS, renewed each time the server's answer lets it go a
+    // step further, so a server that only talks cannot hold the login up.
+    long long sasldeadline = 0;
     // Length of "!user@host" in the prefix the server puts before the relay's
     // lines, learnt from its own JOIN (0: not known yet).
     int userhostlen = 0;

@@ -4,7 +4,9 @@
 // fit the server's 512 bytes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -302,4 +304,33 @@ TEST_F(ModernNetworkE2E, WithCharsetUtf8LatinTextArrivesAsUtf8AndLongUtf8ChatInW
     ASSERT_NE(start, std::string::npos);
     EXPECT_GT(chat.size() - start, 900u);
     EXPECT_EQ(chat.substr(start), umlauts.substr(0, chat.size() - start));
+}
+
+TEST_F(ModernNetworkE2E, AServerThatDripsCapabilitiesHoldsTheLoginAtMostFifteenSeconds)
+{
+    // One more "CAP * LS *" continuation every 0.45 s, for ever: the list never ends.
+    peer.drip([](int n) { return ":peer.test CAP * LS * :cap" + std::to_string(n); }, 450);
+    ASSERT_TRUE(peer.start([](const std::string& line) -> std::string {
+        if (line == "CAP END")
+            return ":peer.test 001 " + kRelayNick + " :Welcome\r\n";
+        if (line.rfind("JOIN ", 0) == 0)
+            return ":" + kRelayNick + "!~Ferrobot@localhost JOIN " + kChannel + "\r\n";
+        return "";
+    }));
+    start_relay("127.0.0.1", peer.port(), "saslaccount=tidebot\nsaslpass=s3cret\n", {"-m"});
+    ASSERT_TRUE(peer.wait_for_line("CAP LS 302", 10000)) << relay.output();
+    const auto asked = std::chrono::steady_clock::now();
+    dir.append("qconsole.log", "^1Eve^7: ^2said while the login waits\n");
+    ASSERT_TRUE(peer.wait_for_line("CAP END", 30000)) << relay.output();
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+    EXPECT_LE(waited.count(), 16500);
+    // Then it logs in as without SASL and reports what the log said meanwhile.
+    ASSERT_TRUE(peer.wait_for_line("PRIVMSG " + kChannel + " :" + kBanner, 15000)) << relay.output();
+    bool reported = false;
+    for (int i = 0; i < 150 && !reported; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+        for (const std::string& l : peer.lines())
+            reported = reported || (l.rfind("PRIVMSG " + kChannel, 0) == 0 && has(l, "said while the login waits"));
+    EXPECT_TRUE(reported) << relay.output() << ::testing::PrintToString(peer.lines());
+    EXPECT_TRUE(has(relay.output(), "SASL: no answer from the server; logging in without it")) << relay.output();
+    EXPECT_EQ(exchange(peer.lines()), (std::vector<std::string>{"CAP LS 302", "CAP END"}));
 }
