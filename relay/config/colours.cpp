@@ -216,6 +216,15 @@ bool general_key(Relay& r, const std::string& key, const char* value)
         s.saslaccount = value;
     } else if (key == "saslpass") {
         s.saslpass = value;
+    } else if (key == "charset") {
+        // What goes on the wire: UTF-8, or the bytes as they are (Latin-1).
+        if (safe_stricmp(value, "utf-8") == 0 || safe_stricmp(value, "utf8") == 0)
+            s.charsetutf8 = 1;
+        else if (safe_stricmp(value, "latin-1") == 0 || safe_stricmp(value, "latin1") == 0 ||
+                 safe_stricmp(value, "iso-8859-1") == 0)
+            s.charsetutf8 = 0;
+        else
+            return false;
     } else {
         return false;
     }

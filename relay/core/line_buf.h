@@ -1,4 +1,5 @@
-// One report line under construction: at most 1023 characters, cut silently.
+// One report line under construction: at most 1023 characters, cut silently
+// (a cut through UTF-8 text keeps its characters whole).
 #pragma once
 
 #include <cstdarg>
@@ -6,6 +7,8 @@
 #include <cstdio>
 #include <string>
 #include <string_view>
+
+#include "relay/core/charset.h"
 
 struct LineBuf {
     static constexpr std::size_t cap = 1023;
@@ -32,8 +35,12 @@ struct LineBuf {
         std::size_t n = 0;
         while (n < text.size() && text[n] != 0)
             ++n;
-        if (n > room())
+        if (n > room()) {
             n = room();
+            // A UTF-8 text is cut between its characters, never inside one.
+            if (n < text.size() && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80)
+                n -= utf8_torn_tail(text.substr(0, n));
+        }
         for (std::size_t i = 0; i < n; ++i)
             buf[len + i] = text[i];
         len += n;

@@ -78,12 +78,18 @@ struct IrcState {
     // server's capability list named it.
     int saslstate = 0;
     int saslseen = 0;
+    // When the login stops waiting for the negotiation (Platform::now_ms): 15
+    // seconds after CAP LS, renewed each time the server's answer lets it go a
+    // step further, so a server that only talks cannot hold the login up.
+    long long sasldeadline = 0;
     // Length of "!user@host" in the prefix the server puts before the relay's
     // lines, learnt from its own JOIN (0: not known yet).
     int userhostlen = 0;
     // How the server compares nicks (CaseMapping of relay/irc/nicks.h), from its
     // 005 reply; rfc1459 until it says otherwise.
     int casemapping = 0;
+    // The server announced UTF8ONLY (005): it refuses lines that are not UTF-8.
+    int utf8only = 0;
 
     // Called with the text of every line written to the channel (report sinks);
     // set by the Relay, left empty by tests that build the state alone.

@@ -1,5 +1,9 @@
 #include "relay/irc/line_split.h"
 
+#include <algorithm>
+
+#include "relay/core/charset.h"
+
 namespace {
 
 constexpr char kColourChar = 3;
@@ -63,6 +67,7 @@ std::vector<std::string> split_trailing(std::string_view text, std::size_t room)
     if (text.size() <= room || room < head.size() + kLeast)
         return {std::string(text)};
 
+    const bool utf8 = utf8_valid(text);
     std::vector<std::string> parts;
     std::size_t pos = 0; // start of the rest of the text
     std::string prefix;  // what the current part starts with
@@ -77,7 +82,11 @@ std::vector<std::string> split_trailing(std::string_view text, std::size_t room)
         const std::size_t least = pos + (parts.empty() ? head.size() : 0);
         // A blank is taken when the part keeps at least half its room, and when
         // cutting there does not cost a part more than cutting at the limit would.
-        const std::size_t hard = safe_cut(text, least, limit);
+        std::size_t hard = safe_cut(text, least, limit);
+        // UTF-8 text is cut between characters: a server that takes only UTF-8
+        // refuses a part that ends or starts inside one.
+        if (utf8 && hard > least)
+            hard -= std::min(hard - least - 1, utf8_torn_tail(text.substr(0, hard)));
         std::size_t cut = text.rfind(' ', limit);
         std::size_t next;
         const bool rest_fits_hard = text.size() - hard + head.size() <= room;

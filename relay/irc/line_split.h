@@ -22,8 +22,9 @@ std::string leading_style(std::string_view text);
 // Splits text (a trailing parameter, starting with ":") into parts of at most
 // room bytes each: at the last blank that leaves a part within room and at least
 // half full (the blank itself goes), else at the last byte boundary that does
-// not cut a colour code (also when that saves a part). Every part after the
-// first is ":" and the style, then its share of the text.
+// not cut a colour code (also when that saves a part), nor a character of
+// UTF-8 text. Every part after the first is ":" and the style, then its share
+// of the text.
 // A text that fits is one part, unchanged; so is any text when room is too
 // small for a useful split.
 std::vector<std::string> split_trailing(std::string_view text, std::size_t room);

@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/core/charset.h"
 #include "relay/core/relay.h"
 #include "relay/core/text.h"
 #include "relay/irc/line_split.h"
@@ -77,6 +78,18 @@ int assemble(Relay& r, const char* command, const char* const* args, int forced,
             put(args[i]);
         }
     out[n] = 0;
+    // For a server that takes only UTF-8 (or when the colour file asks for it),
+    // a line that is not UTF-8 already is Latin-1: the relay's German and Dutch
+    // texts and the game's own. Lines that are UTF-8 go as they are.
+    if ((r.settings.charsetutf8 || r.irc.utf8only) && !utf8_valid(std::string_view(out, static_cast<std::size_t>(n)))) {
+        std::string utf8 = latin1_to_utf8(std::string_view(out, static_cast<std::size_t>(n)));
+        if (utf8.size() > static_cast<std::size_t>(room)) {
+            utf8.resize(static_cast<std::size_t>(room));
+            utf8.resize(utf8.size() - utf8_torn_tail(utf8));
+        }
+        n = static_cast<int>(utf8.size());
+        std::memcpy(out, utf8.data(), utf8.size() + 1);
+    }
     // SASL credentials stay out of the trace below its most detailed level.
     const bool secret = command && std::strcmp(command, "AUTHENTICATE") == 0 && args[0] &&
                         std::strcmp(args[0], "PLAIN") != 0 && std::strcmp(args[0], "+") != 0;

@@ -27,6 +27,14 @@ void finish(Relay& r)
     send(r, "CAP", "END");
 }
 
+// The negotiation goes a step further (the server answered as it should): the
+// wait for the next answer starts now.
+void advance(Relay& r, int state)
+{
+    r.irc.saslstate = state;
+    r.irc.sasldeadline = std::max(r.irc.sasldeadline, r.platform->now_ms() + kSaslWaitMs);
+}
+
 void give_up(Relay& r, const char* why)
 {
     console_printf(r, "SASL: %s; logging in without it\n", why);
@@ -85,7 +93,7 @@ void send_credentials(Relay& r)
     // A last line of exactly one full chunk is followed by an empty one.
     if (coded.empty() || coded.size() % kSaslChunk == 0)
         send(r, "AUTHENTICATE", "+");
-    r.irc.saslstate = kSaslProving;
+    advance(r, kSaslProving);
 }
 
 void handle_cap(Relay& r, int first)
@@ -105,15 +113,15 @@ void handle_cap(Relay& r, int first)
             give_up(r, "the server offers no SASL PLAIN");
             return;
         }
-        irc.saslstate = kSaslAsking;
         send(r, "CAP", "REQ", ":sasl");
+        advance(r, kSaslAsking);
     } else if (std::strcmp(sub, "ACK") == 0 && irc.saslstate == kSaslAsking) {
         if (!names_sasl(irc.ircargs[n - 1])) {
             give_up(r, "the server did not grant the sasl capability");
             return;
         }
-        irc.saslstate = kSaslMech;
         send(r, "AUTHENTICATE", "PLAIN");
+        advance(r, kSaslMech);
     } else if (std::strcmp(sub, "NAK") == 0 && irc.saslstate == kSaslAsking) {
         give_up(r, "the server refused the sasl capability");
     }
@@ -131,6 +139,7 @@ void sasl_begin(Relay& r)
 {
     r.irc.saslstate = kSaslListing;
     r.irc.saslseen = 0;
+    r.irc.sasldeadline = r.platform->now_ms() + kSaslWaitMs;
     send(r, "CAP", "LS", "302");
 }
 
@@ -138,19 +147,18 @@ void sasl_finish(Relay& r)
 {
     IrcState& irc = r.irc;
     Platform& p = *r.platform;
-    long long waited = 0;
-    while (irc.saslstate != kSaslIdle && irc.ircconnected && waited < kSaslWaitMs) {
-        if (irc_lines_waiting(r)) {
+    // Bounded by the clock, not by what the server sends: once the time is up
+    // what already came is read once more, and then the login goes on.
+    bool last_read = false;
+    for (;;) {
+        while (irc.saslstate != kSaslIdle && irc_lines_waiting(r))
             take_irc_lines(r);
-            continue;
-        }
-        const long long step = std::min<long long>(kSaslWaitMs - waited, 500);
-        if (p.sock_wait_readable(irc.ircsocket, step) == 1) {
-            read_buf(r);
-            waited += 10; // a socket readable with nothing to take must not spin for ever
-        } else {
-            waited += step;
-        }
+        if (irc.saslstate == kSaslIdle || !irc.ircconnected || last_read)
+            break;
+        const long long left = irc.sasldeadline - p.now_ms();
+        last_read = left <= 0;
+        if (p.sock_wait_readable(irc.ircsocket, std::clamp<long long>(left, 0, 500)) == 1 && read_buf(r) <= 0)
+            p.sleep_ms(10); // readable with nothing to take: do not spin
     }
     if (irc.saslstate != kSaslIdle && irc.ircconnected)
         give_up(r, "no answer from the server");

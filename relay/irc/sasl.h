@@ -17,7 +17,8 @@ enum SaslState {
     kSaslProving, // credentials sent, the outcome awaited
 };
 
-// How long the login waits at most for the negotiation to end.
+// How long the login waits at most for the server's next step of the
+// negotiation (from CAP LS, and again after each answer that moves it on).
 inline constexpr long long kSaslWaitMs = 15000;
 // AUTHENTICATE carries at most this many bytes of base64 a line.
 inline constexpr std::size_t kSaslChunk = 400;
@@ -26,8 +27,9 @@ inline constexpr std::size_t kSaslChunk = 400;
 bool sasl_wanted(const Relay& r);
 // Sends CAP LS 302 (the first line after the connection is made).
 void sasl_begin(Relay& r);
-// After NICK and USER: waits for the negotiation to end (at most kSaslWaitMs)
-// and ends it with CAP END when the server did not answer.
+// After NICK and USER: waits for the negotiation to end (until kSaslWaitMs
+// after its latest step, by the clock) and ends it with CAP END when the
+// server did not get on with it.
 void sasl_finish(Relay& r);
 // Handles the current message (r.irc.ircargs) when it belongs to the
 // negotiation; true then.

@@ -166,6 +166,17 @@ void take_own_nick(Relay& r, const char* nick)
     s.nick = std::string(nick);
 }
 
+// The server's 005 lines name what it supports: UTF8ONLY is a server that takes
+// UTF-8 lines only ("-UTF8ONLY" takes that back).
+void note_utf8only(IrcState& irc)
+{
+    for (int i = 3; i < irc.ircargcount; ++i)
+        if (std::strcmp(irc.ircargs[i], "UTF8ONLY") == 0)
+            irc.utf8only = 1;
+        else if (std::strcmp(irc.ircargs[i], "-UTF8ONLY") == 0)
+            irc.utf8only = 0;
+}
+
 void handle_numeric(Relay& r, int numeric)
 {
     BotSettings& s = r.settings;
@@ -181,6 +192,7 @@ void handle_numeric(Relay& r, int numeric)
         break;
     case 5:
         read_isupport(r.irc);
+        note_utf8only(r.irc);
         break;
     case 403:
         console_note(r, "UNKNOWN CHANNEL!!!\n");
@@ -646,6 +658,7 @@ void connect_all(Relay& r)
             irc.probesent = 0;
             irc.userhostlen = 0;
             irc.casemapping = kCaseRfc1459;
+            irc.utf8only = 0;
             trace(r, 11, "Connect returned %d\r\n", irc.ircsocket);
             irc.ircconnected = 1;
         } else {

@@ -119,7 +119,8 @@ TEST(LoadColours, GeneralKeys)
             "specteamcolor=nothing\n"
             "redteamcolor=nothing\n"
             "blueteamcolor=lightblue\n"
-            "unknownteamcolor=grey\n");
+            "unknownteamcolor=grey\n"
+            "charset=UTF-8\n");
     const BotSettings& s = r.settings;
     EXPECT_EQ(s.waitmillisecs, 1000);
     EXPECT_EQ(s.showconnectinfo, 0);
@@ -146,6 +147,7 @@ TEST(LoadColours, GeneralKeys)
     EXPECT_EQ(r.colours.blueteamcolor, 12);
     EXPECT_EQ(r.colours.unknownteamcolor, 14);
     EXPECT_EQ(r.colours.ignoredlines, 2); // the two unknown colour names
+    EXPECT_EQ(s.charsetutf8, 1);
 
     // Second reading: lower values, none set, and the fallbacks of the colours.
     load(t, "[general]\n"
@@ -156,8 +158,10 @@ TEST(LoadColours, GeneralKeys)
             "playerstyle=0\n"
             "playercolor=none\n"
             "unknownteamcolor=none\n"
-            "blueteamcolor=x\n");
+            "blueteamcolor=x\n"
+            "charset=latin-1\n");
     EXPECT_EQ(s.waitmillisecs, 2500);
+    EXPECT_EQ(s.charsetutf8, 0);
     EXPECT_EQ(s.showconnectinfo, 512);
     EXPECT_EQ(s.etsupport, 0);
     EXPECT_EQ(s.useclantags, 0);
@@ -302,7 +306,7 @@ TEST(LoadColours, ShippedExampleFile)
                             "showstatsafter", "byterate", "floodprotect", "usetime",
                             "waitmillisecs", "useclantags", "redteamname", "blueteamname",
                             "redclantag", "blueclantag", "playerstyle", "playercolor",
-                            "specteamcolor", "redteamcolor", "blueteamcolor", "unknownteamcolor"})
+                            "specteamcolor", "redteamcolor", "blueteamcolor", "unknownteamcolor", "charset"})
         EXPECT_NE(text.find(std::string(key) + "="), std::string::npos) << key;
 
     // The shipped styles are the built-in ones.

@@ -3,6 +3,7 @@
 #include <cstring>
 #include <string>
 
+#include "relay/core/charset.h"
 #include "relay/core/phrase_scan.h"
 #include "relay/core/text.h"
 #include "tests/support/fake_platform.h"
@@ -69,6 +70,51 @@ TEST(TextColours, TranslateCutsAt1023Characters)
     translate_colours(0, src.c_str(), longline);
     EXPECT_EQ(longline.len, 1023u);
     EXPECT_EQ(longline.buf[1023], 0);
+}
+
+TEST(TextCharset, Utf8IsRecognisedAndLatin1Converted)
+{
+    struct Case {
+        const char* text;
+        bool valid;
+        std::size_t torn; // bytes of an unfinished character at the end
+    } cases[] = {
+        {"plain ascii", true, 0},
+        {"zur\xc3\xbc" "ck", true, 0},
+        {"\xe2\x82\xac \xf0\x9f\x98\x80", true, 0},
+        {"zur\xfc" "ck", false, 0},          // Latin-1
+        {"\xc0\xaf", false, 0},               // overlong
+        {"\xed\xa0\x80", false, 0},          // a surrogate
+        {"\xf4\x90\x80\x80", false, 0},      // above U+10FFFF
+        {"ab\xc3", false, 1},
+        {"ab\xe2\x82", false, 2},
+        {"ab\xf0\x9f\x98", false, 3},
+        {"ab\xe0\x80", false, 0},             // could never be finished
+        {"ab\xfc", false, 0},
+    };
+    for (const Case& c : cases) {
+        EXPECT_EQ(utf8_valid(c.text), c.valid) << visible(c.text);
+        EXPECT_EQ(utf8_torn_tail(c.text), c.torn) << visible(c.text);
+    }
+    const std::string converted = latin1_to_utf8("Gr\xfc\xdf" "e \xa0\xff");
+    EXPECT_EQ(converted, "Gr\xc3\xbc\xc3\x9f" "e \xc2\xa0\xc3\xbf");
+    EXPECT_TRUE(utf8_valid(converted));
+
+    // A line cut at its limit keeps UTF-8 characters whole; Latin-1 is cut at the byte.
+    for (std::size_t lead : {0u, 1u}) {
+        LineBuf out;
+        out.add(std::string(lead, 'x'));
+        std::string u;
+        for (int i = 0; i < 600; ++i)
+            u += "\xc3\xbc";
+        out.add(u);
+        EXPECT_EQ(out.len, lead ? 1023u : 1022u);
+        EXPECT_TRUE(utf8_valid(out.view())) << lead;
+        LineBuf latin;
+        latin.add(std::string(lead, 'x'));
+        latin.add(std::string(1100, '\xfc'));
+        EXPECT_EQ(latin.len, 1023u);
+    }
 }
 
 struct CompareCase {

@@ -4,7 +4,9 @@
 // fit the server's 512 bytes.
 #include <gtest/gtest.h>
 
+#include <chrono>
 #include <memory>
+#include <thread>
 #include <string>
 #include <vector>
 
@@ -93,6 +95,21 @@ struct ModernNetworkE2E : ::testing::Test {
         return false;
     }
 };
+
+// Every byte above ASCII belongs to a whole two-byte UTF-8 character (all
+// that the texts of these tests hold).
+bool two_byte_utf8_only(const std::string& text)
+{
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const auto c = static_cast<unsigned char>(text[i]);
+        if (c < 0x80)
+            continue;
+        if (c < 0xC2 || c > 0xDF || i + 1 == text.size() || (static_cast<unsigned char>(text[i + 1]) & 0xC0) != 0x80)
+            return false;
+        ++i;
+    }
+    return true;
+}
 
 // A scripted IRCv3 server: capabilities with SASL PLAIN, a proof checked byte
 // for byte, then registration and the channel.
@@ -255,4 +272,65 @@ TEST_F(ModernNetworkE2E, A900CharacterChatLineReachesTheChannelWholeInTwoPacedPa
     std::string glued = parts[0] + " " + parts[1].substr(style.size());
     const std::string expected = "\x03" "0,1\x03" "4 Eve\x03" "0: \x03" "3" + said;
     EXPECT_TRUE(whole == expected || glued == expected) << whole;
+}
+
+TEST_F(ModernNetworkE2E, WithCharsetUtf8LatinTextArrivesAsUtf8AndLongUtf8ChatInWholeCharacters)
+{
+    start_server({});
+    start_relay("127.0.0.1", server->port(), "charset=utf-8\n", {"-m", "-k", "1"});
+    expect_banner();
+    std::string umlauts;
+    for (int i = 0; i < 900; ++i)
+        umlauts += "\xc3\xbc";
+    // A German report (its phrase is Latin-1 in the relay), Latin-1 chat, and a
+    // chat line of 900 u-umlauts in UTF-8: too long for one line.
+    dir.append("qconsole.log", "Bob fell to his death.\n^1Eve^7: ^2Gr\xfc\xdf" "e\n^1Eve^7: ^2" + umlauts + "\n");
+    // The chat line comes in three parts; wait a while for a fourth that must not come.
+    std::vector<std::string> got = channel.take(6, 12000);
+    ASSERT_EQ(got.size(), 5u) << relay.output();
+    EXPECT_TRUE(has(got[0], " st\xc3\xbcrzte sich zu Tode")) << got[0];
+    EXPECT_TRUE(has(got[1], "Gr\xc3\xbc\xc3\x9f" "e")) << got[1];
+    const std::string style = "\x03" "0,1";
+    std::string chat = got[2];
+    for (std::size_t i = 2; i < got.size(); ++i) {
+        EXPECT_TRUE(two_byte_utf8_only(got[i])) << i;
+        if (i > 2) {
+            ASSERT_EQ(got[i].compare(0, style.size(), style), 0) << got[i];
+            chat += got[i].substr(style.size());
+        }
+    }
+    // The line was cut to the report's limit, between two characters; nothing lost before.
+    const std::size_t start = chat.find("\xc3\xbc");
+    ASSERT_NE(start, std::string::npos);
+    EXPECT_GT(chat.size() - start, 900u);
+    EXPECT_EQ(chat.substr(start), umlauts.substr(0, chat.size() - start));
+}
+
+TEST_F(ModernNetworkE2E, AServerThatDripsCapabilitiesHoldsTheLoginAtMostFifteenSeconds)
+{
+    // One more "CAP * LS *" continuation every 0.45 s, for ever: the list never ends.
+    peer.drip([](int n) { return ":peer.test CAP * LS * :cap" + std::to_string(n); }, 450);
+    ASSERT_TRUE(peer.start([](const std::string& line) -> std::string {
+        if (line == "CAP END")
+            return ":peer.test 001 " + kRelayNick + " :Welcome\r\n";
+        if (line.rfind("JOIN ", 0) == 0)
+            return ":" + kRelayNick + "!~Ferrobot@localhost JOIN " + kChannel + "\r\n";
+        return "";
+    }));
+    start_relay("127.0.0.1", peer.port(), "saslaccount=tidebot\nsaslpass=s3cret\n", {"-m"});
+    ASSERT_TRUE(peer.wait_for_line("CAP LS 302", 10000)) << relay.output();
+    const auto asked = std::chrono::steady_clock::now();
+    dir.append("qconsole.log", "^1Eve^7: ^2said while the login waits\n");
+    ASSERT_TRUE(peer.wait_for_line("CAP END", 30000)) << relay.output();
+    const auto waited = std::chrono::duration_cast<std::chrono::milliseconds>(std::chrono::steady_clock::now() - asked);
+    EXPECT_LE(waited.count(), 16500);
+    // Then it logs in as without SASL and reports what the log said meanwhile.
+    ASSERT_TRUE(peer.wait_for_line("PRIVMSG " + kChannel + " :" + kBanner, 15000)) << relay.output();
+    bool reported = false;
+    for (int i = 0; i < 150 && !reported; ++i, std::this_thread::sleep_for(std::chrono::milliseconds(100)))
+        for (const std::string& l : peer.lines())
+            reported = reported || (l.rfind("PRIVMSG " + kChannel, 0) == 0 && has(l, "said while the login waits"));
+    EXPECT_TRUE(reported) << relay.output() << ::testing::PrintToString(peer.lines());
+    EXPECT_TRUE(has(relay.output(), "SASL: no answer from the server; logging in without it")) << relay.output();
+    EXPECT_EQ(exchange(peer.lines()), (std::vector<std::string>{"CAP LS 302", "CAP END"}));
 }

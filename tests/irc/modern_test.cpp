@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/core/charset.h"
 #include "relay/core/trace.h"
 #include "relay/irc/line_split.h"
 #include "relay/irc/sasl.h"
@@ -91,6 +92,41 @@ TEST(LineSplit, WithoutBlanksTheCutSparesColourCodes)
     EXPECT_EQ(parts[1].substr(0, 5), ":\x03" "5\x03" "9");
 }
 
+TEST(LineSplit, Utf8TextIsCutBetweenCharactersLatin1AtTheByte)
+{
+    auto repeat = [](const char* s, int n) {
+        std::string out;
+        for (int i = 0; i < n; ++i)
+            out += s;
+        return out;
+    };
+    const std::string style = ":\x03" "0,1\x03" "4 Eve\x03" "0: \x03" "3";
+    struct Case {
+        std::string text;
+        std::size_t room;
+        bool utf8;
+    } cases[] = {
+        {style + repeat("\xc3\xbc", 900), 400, true},  // the chat line of 900 u-umlauts
+        {style + repeat("\xc3\xbc", 900), 401, true},
+        {":x" + repeat("\xe2\x82\xac", 200), 100, true},
+        {":xy" + repeat("\xe2\x82\xac", 200), 100, true},
+        {":x" + repeat("\xf0\x9f\x98\x80", 100), 99, true},
+        {style + repeat("\xfc", 900), 401, false}, // Latin-1: every byte is a character
+    };
+    for (const Case& c : cases) {
+        Lines parts = split_trailing(c.text, c.room);
+        ASSERT_GE(parts.size(), 2u);
+        EXPECT_EQ(follow_parts(c.text, parts, c.room), c.text.size()) << visible(c.text.substr(0, 20));
+        for (std::size_t i = 0; i < parts.size(); ++i) {
+            EXPECT_EQ(utf8_valid(parts[i]), c.utf8) << i << ": " << visible(parts[i]);
+            // No part is cut shorter than a character needs.
+            if (i + 1 < parts.size()) {
+                EXPECT_GE(parts[i].size() + 3, c.room) << i;
+            }
+        }
+    }
+}
+
 TEST_F(IrcTest, ALongChatLineGoesOutInPacedPartsThatFitTheServer)
 {
     connect_plain();
@@ -125,6 +161,54 @@ TEST_F(IrcTest, ALongChatLineGoesOutInPacedPartsThatFitTheServer)
     irc().sent.clear();
     send_privmsg(r, "#chan", (fits + "ff").c_str());
     EXPECT_EQ(sent_lines().size(), 2u);
+}
+
+TEST_F(IrcTest, Latin1GoesOutAsUtf8OnlyWhenTheServerOrTheColourFileAsks)
+{
+    const std::string latin1 = ":\x03" "0,1 zur\xfc" "ck \xa9";
+    const std::string utf8 = ":\x03" "0,1 zur\xc3\xbc" "ck \xc2\xa9";
+    struct Case {
+        const char* what;
+        std::string isupport; // the server's 005 lines
+        int charset;          // charset=utf-8 in the colour file
+        bool converts;
+    } cases[] = {
+        {"neither: bytes as they are", ":irc.test 005 SOF2Tidewatch CHANTYPES=# :are supported\r\n", 0, false},
+        {"the server says UTF8ONLY", ":irc.test 005 SOF2Tidewatch CHANTYPES=# UTF8ONLY NICKLEN=30 :are supported\r\n", 0, true},
+        {"and takes it back", ":irc.test 005 SOF2Tidewatch UTF8ONLY :x\r\n:irc.test 005 SOF2Tidewatch -UTF8ONLY :x\r\n", 0, false},
+        {"the colour file asks", "", 1, true},
+    };
+    for (const Case& c : cases) {
+        r.irc.utf8only = 0;
+        r.settings.charsetutf8 = c.charset;
+        connect_plain();
+        if (!c.isupport.empty())
+            deliver(c.isupport);
+        send_privmsg(r, "#chan", latin1.c_str());
+        send_privmsg(r, "#chan", utf8.c_str()); // already UTF-8: never converted twice
+        EXPECT_EQ(sent_lines(), (Lines{"PRIVMSG #chan " + (c.converts ? utf8 : latin1) + " ", "PRIVMSG #chan " + utf8 + " "}))
+            << c.what;
+    }
+    // Converted text that is too long for the server is split between characters.
+    connect_plain();
+    const std::string text = ":" + std::string(600, '\xe4');
+    send_privmsg(r, "#chan", text.c_str());
+    Lines lines = sent_lines();
+    ASSERT_EQ(lines.size(), 3u);
+    std::string joined;
+    for (const std::string& l : lines) {
+        EXPECT_TRUE(utf8_valid(l)) << visible(l);
+        joined += l.substr(15);
+    }
+    EXPECT_EQ(joined, latin1_to_utf8(text.substr(1)));
+    // A new connection forgets what the last server announced.
+    r.irc.ircconnected = 0;
+    r.settings.charsetutf8 = 0;
+    r.irc.utf8only = 1;
+    connect_all(r);
+    irc().sent.clear();
+    send_privmsg(r, "#chan", latin1.c_str());
+    EXPECT_EQ(irc().sent, "PRIVMSG #chan " + latin1 + " \r\n");
 }
 
 TEST_F(IrcTest, BeforeTheServerShowsThePrefixALongOneIsAssumed)
@@ -163,17 +247,19 @@ struct SaslTest : IrcTest {
 
 TEST_F(SaslTest, PlainLoginFollowsTheCapabilityExchange)
 {
-    replies = {
+    const std::vector<std::pair<std::string, std::string>> script = {
         {"CAP LS 302", ":irc.test CAP * LS * :multi-prefix\r\n:irc.test CAP * LS :sasl=EXTERNAL,PLAIN\r\n"},
         {"CAP REQ :sasl", ":irc.test CAP * ACK :sasl\r\n"},
         {"AUTHENTICATE PLAIN", "AUTHENTICATE +\r\n"},
         {"AUTHENTICATE dGlk", ":irc.test 900 SOF2Tidewatch x!y@z tidebot :You are now logged in\r\n"
                               ":irc.test 903 SOF2Tidewatch :SASL authentication successful\r\n"},
     };
+    replies = script;
     r.settings.debuglevel = 101;
     open_trace(r);
     // Each answer is taken as soon as it is read: the exchange runs beside NICK and USER.
-    EXPECT_EQ(login(), (Lines{"CAP LS 302", "PASS zuzu", "CAP REQ :sasl", "NICK SOF2Tidewatch", "AUTHENTICATE PLAIN",
+    const Lines first = login();
+    EXPECT_EQ(first, (Lines{"CAP LS 302", "PASS zuzu", "CAP REQ :sasl", "NICK SOF2Tidewatch", "AUTHENTICATE PLAIN",
                               kUserLine, "AUTHENTICATE " + base64(std::string("tidebot\0tidebot\0s3cret", 22)),
                               "CAP END"}));
     EXPECT_EQ(base64(std::string("tidebot\0tidebot\0s3cret", 22)), "dGlkZWJvdAB0aWRlYm90AHMzY3JldA==");
@@ -183,6 +269,14 @@ TEST_F(SaslTest, PlainLoginFollowsTheCapabilityExchange)
     EXPECT_EQ(traced.find("dGlkZWJvdAB0aWRlYm90AHMzY3JldA=="), std::string::npos);
     EXPECT_NE(traced.find("[AUTHENTICATE ...]"), std::string::npos);
     EXPECT_NE(traced.find("WRITEBUF\r\n[AUTHENTICATE PLAIN]"), std::string::npos);
+
+    // The wait is for the server: the relay's own pause of a minute after each
+    // line does not cut short a negotiation the server keeps up with.
+    irc().sent.clear();
+    r.irc.ircconnected = 0;
+    replies = script;
+    r.settings.waitmillisecs = 60000;
+    EXPECT_EQ(login(), first);
 }
 
 TEST_F(SaslTest, CredentialsGoInChunksOf400Bytes)

@@ -42,12 +42,20 @@ void ScriptedPeer::serve()
     int conn = -1;
     std::string pending;
     char buf[4096];
+    int dripped = 0;
+    auto next_drip = std::chrono::steady_clock::now();
     while (!stopping_) {
+        if (conn >= 0 && drip_ && std::chrono::steady_clock::now() >= next_drip) {
+            std::string line = drip_(dripped++) + "\r\n";
+            send(conn, line.data(), line.size(), MSG_NOSIGNAL);
+            next_drip += std::chrono::milliseconds(drip_interval_ms_);
+        }
         pollfd p{conn >= 0 ? conn : listener_, POLLIN, 0};
-        if (poll(&p, 1, 50) <= 0)
+        if (poll(&p, 1, drip_ ? 10 : 50) <= 0)
             continue;
         if (conn < 0) {
             conn = accept4(listener_, nullptr, nullptr, SOCK_CLOEXEC);
+            next_drip = std::chrono::steady_clock::now() + std::chrono::milliseconds(drip_interval_ms_);
             continue;
         }
         ssize_t n = recv(conn, buf, sizeof buf, 0);

@@ -25,6 +25,13 @@ public:
     ScriptedPeer& operator=(const ScriptedPeer&) = delete;
 
     bool start(Script script);
+    // Also sends line(n) (ended by CR LF), n = 0, 1, ..., every interval_ms
+    // while a client is connected, whatever it says. Called before start.
+    void drip(std::function<std::string(int n)> line, int interval_ms)
+    {
+        drip_ = std::move(line);
+        drip_interval_ms_ = interval_ms;
+    }
     void stop();
     int port() const { return port_; }
 
@@ -39,6 +46,8 @@ private:
     int listener_ = -1;
     int port_ = 0;
     Script script_;
+    std::function<std::string(int)> drip_;
+    int drip_interval_ms_ = 0;
     std::atomic<bool> stopping_{false};
     std::mutex mutex_;
     std::string received_;
