@@ -6,6 +6,12 @@
 //
 // Three tables, each read like the command rows it implements: the switches, the
 // commands that answer before they act, and the rest with a small handler each.
+//
+// A command in the log's history (typed before the relay started, or read again
+// after !restart) was obeyed back then. Read again, it only brings the relay's
+// own game state up to date, silently: switches, scores, team names, clan tags,
+// the clock, a start reset. Its "past" action does that; a command without one
+// (quit, server, file reloads, say, the answers) is passed over.
 #include "relay/commands/console_commands.h"
 
 #include <cstdarg>
@@ -117,10 +123,17 @@ void set_teammode(Relay& r, const char* word)
     announce(r, (v ? kTeamModeOnText : kTeamModeOffText)[r.settings.langout]);
 }
 
-void run_switch(Relay& r, const SwitchRow& row, const ArgVector& args)
+void run_switch(Relay& r, const SwitchRow& row, const ArgVector& args, bool history)
 {
     BotSettings& s = r.settings;
     const char* word = args.word(1);
+    if (history) {
+        if (row.take == Take::messages)
+            set_messages(s, word);
+        else
+            set_switch(s.*row.setting, word);
+        return;
+    }
     switch (row.take) {
     case Take::on_off: set_switch(s.*row.setting, word); break;
     case Take::messages: set_messages(s, word); break;
@@ -142,14 +155,20 @@ struct AnswerFirstRow {
     const char* word;
     const char* answer;
     Action act;
+    Action past; // for a command in the history, or null
 };
 
-void act_showscore(Relay& r, const ArgVector& args)
+void past_showscore(Relay& r, const ArgVector& args)
 {
     if (args.count >= 2)
         r.game.showscoretext = join_words(args, 1);
     else
         r.game.showscoretext.reset();
+}
+
+void act_showscore(Relay& r, const ArgVector& args)
+{
+    past_showscore(r, args);
     report_score(r, channel(r), 1);
 }
 
@@ -186,10 +205,15 @@ void act_statsdelete(Relay& r, const ArgVector&)
     clear_players(r);
 }
 
-void act_channelstats(Relay& r, const ArgVector&)
+void past_channelstats(Relay& r, const ArgVector&)
+{
+    r.game.fragcount = 0;
+}
+
+void act_channelstats(Relay& r, const ArgVector& args)
 {
     stats_on_request(r, channel(r));
-    r.game.fragcount = 0;
+    past_channelstats(r, args);
 }
 
 void act_say(Relay& r, const ArgVector& args)
@@ -202,15 +226,15 @@ void act_say(Relay& r, const ArgVector& args)
 }
 
 constexpr AnswerFirstRow kAnswerFirst[] = {
-    {"showscore", " DONE...\n", act_showscore},
-    {"swapnames", " TEAM NAMES/CLANTAGS ^4SWAPPED^7...\n", act_swapnames},
-    {"swapscores", " TEAM SCORES ^4SWAPPED^7...\n", act_swapscores},
-    {"swapplayers", " PLAYERS TEAMS ^4SWAPPED^7...\n", act_swapplayers},
-    {"swapteams", " TEAM NAMES/CLANTAGS/PLAYERS/SCORES ^4SWAPPED^7...\n", act_swapteams},
-    {"statsclear", " STATS HAVE BEEN CLEARED^7...\n", act_statsclear},
-    {"statsdelete", " STATS HAVE BEEN DELETED^7...\n", act_statsdelete},
-    {"channelstats", " STATS WILL BE SENT TO CHANNEL^7...\n", act_channelstats},
-    {"say", " DONE...\n", act_say},
+    {"showscore", " DONE...\n", act_showscore, past_showscore},
+    {"swapnames", " TEAM NAMES/CLANTAGS ^4SWAPPED^7...\n", act_swapnames, act_swapnames},
+    {"swapscores", " TEAM SCORES ^4SWAPPED^7...\n", act_swapscores, act_swapscores},
+    {"swapplayers", " PLAYERS TEAMS ^4SWAPPED^7...\n", act_swapplayers, act_swapplayers},
+    {"swapteams", " TEAM NAMES/CLANTAGS/PLAYERS/SCORES ^4SWAPPED^7...\n", act_swapteams, act_swapteams},
+    {"statsclear", " STATS HAVE BEEN CLEARED^7...\n", act_statsclear, act_statsclear},
+    {"statsdelete", " STATS HAVE BEEN DELETED^7...\n", act_statsdelete, act_statsdelete},
+    {"channelstats", " STATS WILL BE SENT TO CHANNEL^7...\n", act_channelstats, past_channelstats},
+    {"say", " DONE...\n", act_say, nullptr},
 };
 
 // ---- Commands with their own handler ----------------------------------------------
@@ -237,44 +261,74 @@ constexpr LangText kLangoutAnswers = {{
     " LANGOUT:^4 Dutch^7...",
 }};
 
-void cmd_floodprotect(Relay& r, const ArgVector& args)
+void past_floodprotect(Relay& r, const ArgVector& args)
 {
     set_floodprotect(r.settings, args.word(1));
+}
+
+void cmd_floodprotect(Relay& r, const ArgVector& args)
+{
+    past_floodprotect(r, args);
     const int v = r.settings.floodprotect;
     console_reply(r, kFloodAnswers[v <= 0 ? 0 : v == 1 ? 1 : 2]);
 }
 
-void cmd_byterate(Relay& r, const ArgVector& args)
+void past_byterate(Relay& r, const ArgVector& args)
 {
     set_byterate(r.settings, args.word(1));
+}
+
+void cmd_byterate(Relay& r, const ArgVector& args)
+{
+    past_byterate(r, args);
     answerf(r, " IRC BYTERATE^4 %d ^7bytes/minute...\n", r.settings.byterate);
+}
+
+void past_statsafter(Relay& r, const ArgVector& args)
+{
+    set_statsafter(r.settings, args.word(1));
 }
 
 void cmd_statsafter(Relay& r, const ArgVector& args)
 {
-    set_statsafter(r.settings, args.word(1));
+    past_statsafter(r, args);
     answerf(r, " STATS AFTER^4 %d ^7FRAGS...\n", r.settings.statsafter);
+}
+
+void past_usetime(Relay& r, const ArgVector& args)
+{
+    set_usetime(r.settings, args.word(1));
 }
 
 void cmd_usetime(Relay& r, const ArgVector& args)
 {
-    set_usetime(r.settings, args.word(1));
+    past_usetime(r, args);
     const BotSettings& s = r.settings;
     console_reply(r, kUsetimeAnswers[s.usetime != 0][s.timedirection == 1]);
 }
 
 // The language commands announce the output language after the answer, with or
 // without a word.
-void cmd_langin(Relay& r, const ArgVector& args)
+void past_langin(Relay& r, const ArgVector& args)
 {
     set_langin(r.settings, args.word(1));
+}
+
+void cmd_langin(Relay& r, const ArgVector& args)
+{
+    past_langin(r, args);
     console_reply(r, kLanginAnswers[r.settings.langin]);
     announce(r, kLanguageText[r.settings.langout]);
 }
 
-void cmd_langout(Relay& r, const ArgVector& args)
+void past_langout(Relay& r, const ArgVector& args)
 {
     set_langout(r.settings, args.word(1));
+}
+
+void cmd_langout(Relay& r, const ArgVector& args)
+{
+    past_langout(r, args);
     console_reply(r, kLangoutAnswers[r.settings.langout]);
     announce(r, kLanguageText[r.settings.langout]);
 }
@@ -284,17 +338,27 @@ void cmd_linesread(Relay& r, const ArgVector&)
     answerf(r, " LINES READ:^4 %d^7...\n", r.log.linesread);
 }
 
-void cmd_score(Relay& r, const ArgVector& args)
+void past_score(Relay& r, const ArgVector& args)
 {
     set_team_score(r, args);
+}
+
+void cmd_score(Relay& r, const ArgVector& args)
+{
+    past_score(r, args);
     const TeamState& t = r.teams;
     answerf(r, " ^7SCORE ^1%s^1: %d ^4%s^4: %d^7...\n", t.redteamname.c_str(), t.redscore(), t.blueteamname.c_str(),
             t.bluescore());
 }
 
-void cmd_clantag(Relay& r, const ArgVector& args)
+void past_clantag(Relay& r, const ArgVector& args)
 {
     set_team_text(r, args, true);
+}
+
+void cmd_clantag(Relay& r, const ArgVector& args)
+{
+    past_clantag(r, args);
     const TeamState& t = r.teams;
     answerf(r,
             r.settings.useclantags ? " USE CLAN TAGS: ^4ON^7 -> ^1RED[%s^1]: ^7%s ^4BLUE[%s^4]: ^7%s\n"
@@ -302,9 +366,14 @@ void cmd_clantag(Relay& r, const ArgVector& args)
             t.redteamname.c_str(), or_empty(t.redclantag), t.blueteamname.c_str(), or_empty(t.blueclantag));
 }
 
-void cmd_renameteam(Relay& r, const ArgVector& args)
+void past_renameteam(Relay& r, const ArgVector& args)
 {
     set_team_text(r, args, false);
+}
+
+void cmd_renameteam(Relay& r, const ArgVector& args)
+{
+    past_renameteam(r, args);
     answerf(r, " TEAM NAMES ^1RED: ^7%s ^4BLUE: ^7%s\n", r.teams.redteamname.c_str(), r.teams.blueteamname.c_str());
 }
 
@@ -315,9 +384,14 @@ void answer_maptime(Relay& r)
 }
 
 // Without a name the map stays and its length is looked up again.
-void cmd_map(Relay& r, const ArgVector& args)
+void past_map(Relay& r, const ArgVector& args)
 {
     set_map(r, args.word(1));
+}
+
+void cmd_map(Relay& r, const ArgVector& args)
+{
+    past_map(r, args);
     if (r.game.map)
         answerf(r, " MAP ^4%s^7...\n", r.game.map->c_str());
     else
@@ -331,25 +405,51 @@ void restart_clock_text(Relay& r)
     g.clocktext = make_time(r, g.mapstarttime, r.platform->now(), g.maptime);
 }
 
-void cmd_maptime(Relay& r, const ArgVector& args)
+// False when the time given is no time: nothing changes then.
+bool set_maptime(Relay& r, const ArgVector& args)
 {
     if (args.count >= 2) {
         const int t = parse_time_word(args.word(1));
         if (t < 0)
-            return;
+            return false;
         r.game.maptime = t;
     }
     restart_clock_text(r);
-    answer_maptime(r);
+    return true;
+}
+
+void past_maptime(Relay& r, const ArgVector& args)
+{
+    set_maptime(r, args);
+}
+
+void cmd_maptime(Relay& r, const ArgVector& args)
+{
+    if (set_maptime(r, args))
+        answer_maptime(r);
+}
+
+// The time set, or -1 when the word is no time.
+int set_time(Relay& r, const ArgVector& args)
+{
+    const int t = parse_time_word(args.word(1));
+    if (t < 0)
+        return -1;
+    set_game_time(r, t);
+    restart_clock_text(r);
+    return t;
+}
+
+void past_settime(Relay& r, const ArgVector& args)
+{
+    set_time(r, args);
 }
 
 void cmd_settime(Relay& r, const ArgVector& args)
 {
-    const int t = parse_time_word(args.word(1));
+    const int t = set_time(r, args);
     if (t < 0)
         return;
-    set_game_time(r, t);
-    restart_clock_text(r);
     answerf(r, " TIME ^4RESET TO %d:%02d^7...\n", t / 60, t % 60);
     if (!r.settings.showplay)
         return;
@@ -363,13 +463,27 @@ void cmd_settime(Relay& r, const ArgVector& args)
 
 // A new game begins now: statistics, players and scores start from nothing, the
 // game server is asked for map and limits, and the clock starts.
-void cmd_start(Relay& r, const ArgVector&)
+void reset_game(Relay& r)
 {
     reset_player_stats(r);
     clear_players(r);
-    console_reply(r, " SCORES/STATS ^4RESET^7...\n");
     r.teams.redscore() = 0;
     r.teams.bluescore() = 0;
+}
+
+// Read again, a start resets the game and starts the clock, without asking the
+// game server: its answer would be about today's game.
+void past_start(Relay& r, const ArgVector&)
+{
+    reset_game(r);
+    r.game.mapstarttime = r.platform->now();
+    restart_clock_text(r);
+}
+
+void cmd_start(Relay& r, const ArgVector&)
+{
+    reset_game(r);
+    console_reply(r, " SCORES/STATS ^4RESET^7...\n");
 
     LineBuf line;
     line.start(r.colours.playercmd).add(" Team scores/Player stats reset...");
@@ -428,27 +542,28 @@ void cmd_quit(Relay& r, const ArgVector&)
 struct CommandRow {
     const char* word;
     Action handler;
+    Action past; // for a command in the history, or null
 };
 
 constexpr CommandRow kCommands[] = {
-    {"floodprotect", cmd_floodprotect},
-    {"byterate", cmd_byterate},
-    {"statsafter", cmd_statsafter},
-    {"usetime", cmd_usetime},
-    {"langin", cmd_langin},
-    {"langout", cmd_langout},
-    {"linesread", cmd_linesread},
-    {"score", cmd_score},
-    {"clantag", cmd_clantag},
-    {"renameteam", cmd_renameteam},
-    {"map", cmd_map},
-    {"maptime", cmd_maptime},
-    {"settime", cmd_settime},
-    {"start", cmd_start},
-    {"server", cmd_server},
-    {"loadmaps", cmd_loadmaps},
-    {"loadcolors", cmd_loadcolors},
-    {"quit", cmd_quit},
+    {"floodprotect", cmd_floodprotect, past_floodprotect},
+    {"byterate", cmd_byterate, past_byterate},
+    {"statsafter", cmd_statsafter, past_statsafter},
+    {"usetime", cmd_usetime, past_usetime},
+    {"langin", cmd_langin, past_langin},
+    {"langout", cmd_langout, past_langout},
+    {"linesread", cmd_linesread, nullptr},
+    {"score", cmd_score, past_score},
+    {"clantag", cmd_clantag, past_clantag},
+    {"renameteam", cmd_renameteam, past_renameteam},
+    {"map", cmd_map, past_map},
+    {"maptime", cmd_maptime, past_maptime},
+    {"settime", cmd_settime, past_settime},
+    {"start", cmd_start, past_start},
+    {"server", cmd_server, nullptr},
+    {"loadmaps", cmd_loadmaps, nullptr},
+    {"loadcolors", cmd_loadcolors, nullptr},
+    {"quit", cmd_quit, nullptr},
 };
 
 // The text after the echo's prefix, or null when the line has none.
@@ -490,19 +605,30 @@ int console_command(Relay& r, const char* line)
     if (split_args(r, text.c_str(), args) == 0)
         return 0;
     const char* word = args.word(0);
+    const bool history = r.log.historyline;
     for (const SwitchRow& row : kSwitches)
         if (safe_stricmp(word, row.word) == 0) {
-            run_switch(r, row, args);
+            run_switch(r, row, args, history);
             return 0;
         }
     for (const AnswerFirstRow& row : kAnswerFirst)
         if (safe_stricmp(word, row.word) == 0) {
+            if (history) {
+                if (row.past)
+                    row.past(r, args);
+                return 0;
+            }
             console_reply(r, row.answer);
             row.act(r, args);
             return 0;
         }
     for (const CommandRow& row : kCommands)
         if (safe_stricmp(word, row.word) == 0) {
+            if (history) {
+                if (row.past)
+                    row.past(r, args);
+                return 0;
+            }
             row.handler(r, args);
             return 0;
         }

@@ -1,5 +1,6 @@
 #include "relay/gamelog/follower.h"
 
+#include <algorithm>
 #include <cstring>
 
 #include "relay/core/lang.h"
@@ -78,7 +79,12 @@ void follow_new_file(Relay& r)
 {
     LogFollower& lf = r.log;
     FileStat open_now = r.platform->file_stat_handle(lf.logstream);
+    // Whatever the new file holds was written after the relay started.
+    auto end_history = [&lf] {
+        lf.historyend = std::min(lf.historyend, lf.bytesconsumed + (lf.logfill - lf.logstart));
+    };
     if (open_now.exists && open_now.size < lf.readpos) {
+        end_history();
         trace(r, 11, "log truncated at %lld bytes, reading from the start\r\n", open_now.size);
         r.platform->file_seek(lf.logstream, 0);
         lf.readpos = 0;
@@ -92,6 +98,7 @@ void follow_new_file(Relay& r)
         if (fh < 0)
             return;
         trace(r, 11, "log replaced, reading the new file\r\n");
+        end_history();
         r.platform->file_close(lf.logstream);
         lf.logstream = fh;
         lf.identity = r.platform->file_stat_handle(fh).identity;
@@ -108,6 +115,11 @@ void open_log(Relay& r)
     if (lf.logopen || !r.settings.logfile)
         return;
     FileStat st = r.platform->file_stat(*r.settings.logfile);
+    if (lf.historypending) {
+        // Only the first try counts: a log that appears later was written after it.
+        lf.historypending = false;
+        lf.historyend = lf.bytesconsumed + (st.exists && st.regular ? st.size : 0);
+    }
     if (st.exists && !st.regular) {
         // A pipe would block the relay, a directory or device never gives a log:
         // keep waiting for a plain file at that path.
@@ -140,6 +152,7 @@ void close_log(Relay& r)
     lf.linesread = 0;
     lf.bytesconsumed = 0;
     lf.readpos = 0;
+    lf.historypending = true;
 }
 
 int read_log(Relay& r)
@@ -203,6 +216,7 @@ int take_log_lines(Relay& r)
         if (!end)
             break;
         *end = 0;
+        lf.historyline = lf.bytesconsumed < lf.historyend;
         int result;
         {
             ScopedFlag handling(lf.handling);

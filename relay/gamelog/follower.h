@@ -23,6 +23,12 @@ struct LogFollower {
     bool skipping = false;           // dropping the rest of an over-long line
     int handling = 0;                // 1 while a line is with its processor
     bool refusednotice = false;      // the console was told the path is no plain file
+    // History: the lines that were in the log when the relay started, or when the
+    // log was closed to be read again. The next open takes the file's size then as
+    // its end; lines up to it change the game state but obey no live command.
+    bool historypending = true;
+    long long historyend = 0;   // bytesconsumed at the end of the history
+    bool historyline = false;   // the line with its processor is history
     // Replaces the mode's line processor when set (used by tests to watch lines).
     int (*processor)(Relay&, char*) = nullptr;
 };
@@ -33,7 +39,8 @@ void open_log(Relay& r);
 int read_log(Relay& r);
 // Hands at most six complete lines to the line processor; the count handled.
 int take_log_lines(Relay& r);
-// Closes the log so that the next pass opens it again from its first byte.
+// Closes the log so that the next pass opens it again from its first byte; what
+// the file holds then is read as history.
 void close_log(Relay& r);
 
 // The log state text of the periodic status, in the output language.

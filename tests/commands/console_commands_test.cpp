@@ -460,3 +460,52 @@ TEST_F(InGame, PlayersCannotSteerTheRelayWithTheirNames)
 }
 
 } // namespace
+
+// A command read from the log's history was obeyed when it was typed: read again it
+// only brings the game state up to date. Nothing goes to the channel or the game
+// console, the relay stays, and the game server and files stay as they are.
+TEST_F(InGame, CommandsInTheHistoryOnlyChangeTheGameState)
+{
+    r.settings.serverhost = std::string("10.0.0.9");
+    r.game.maptime = 1200;
+    r.settings.usetime = 1;
+    r.settings.timedirection = 0;
+    t.player(1, "Ann", 1).kills = 4;
+    r.log.historyline = true;
+    struct Row {
+        const char* command;
+        bool (*changed)(Relay&);
+    };
+    const Row rows[] = {
+        {"quit", [](Relay& x) { return x.irc.ircconnected == 1; }},
+        {"server 127.0.0.1 27999", [](Relay& x) { return *x.settings.serverhost == "10.0.0.9"; }},
+        {"loadcolors", [](Relay& x) { return x.colours.playercmd != "0,1"; }},
+        {"say hello from yesterday", [](Relay&) { return true; }},
+        {"linesread", [](Relay&) { return true; }},
+        {"channelstats", [](Relay&) { return true; }},
+        {"showfrags off", [](Relay& x) { return x.settings.showfrags == 0; }},
+        {"silent on", [](Relay& x) { return x.settings.silent == 1; }},
+        {"teammode on", [](Relay& x) { return x.settings.teammode == 1; }},
+        {"messages off", [](Relay& x) { return x.settings.messages == 1; }},
+        {"langout de", [](Relay& x) { return x.settings.langout == 1; }},
+        {"statsafter 30", [](Relay& x) { return x.settings.statsafter == 30; }},
+        {"score red 7", [](Relay& x) { return x.teams.redscore() == 7; }},
+        {"renameteam blue Sharks", [](Relay& x) { return x.teams.blueteamname == "Sharks"; }},
+        {"clantag red =AB=", [](Relay& x) { return x.teams.redclantag == std::string("=AB="); }},
+        {"swapscores", [](Relay& x) { return x.teams.bluescore() == 7; }},
+        {"showscore 2:1", [](Relay& x) { return x.game.showscoretext == std::string("2:1"); }},
+        {"settime 5:00", [](Relay& x) { return x.game.mapstarttime == x.platform->now() - 15 * 60; }},
+        {"start", [](Relay& x) { return x.players.playercount == 0 && x.teams.bluescore() == 0; }},
+    };
+    t.fake.write_file("colours.cfg", "[playercmd]\nfg=white\nbg=black\n");
+    r.settings.colorfile = std::string("colours.cfg");
+    for (const Row& row : rows) {
+        EXPECT_TRUE(obey(row.command).empty()) << row.command;
+        EXPECT_TRUE(row.changed(r)) << row.command;
+    }
+    EXPECT_TRUE(packets().empty());
+
+    // The same command typed now is obeyed as ever.
+    r.log.historyline = false;
+    EXPECT_EQ(obey("showfrags on"), Lines{answer(" SHOW FRAGS ^4ON^7...\n")});
+}

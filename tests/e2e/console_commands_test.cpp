@@ -37,7 +37,8 @@ public:
     {
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::milliseconds(timeout_ms);
         while (true) {
-            fd_ = ::socket(AF_INET, SOCK_DGRAM, 0);
+            // Not handed on to the relay and the IRC server the test starts.
+            fd_ = ::socket(AF_INET, SOCK_DGRAM | SOCK_CLOEXEC, 0);
             if (fd_ < 0)
                 return false;
             sockaddr_in a{};
@@ -94,28 +95,27 @@ bool relay_report(const std::string& line)
            line.find("PRIVMSG " + kChannel + " :") != std::string::npos;
 }
 
-struct ConsoleCommandE2E : ::testing::Test {
+// A relay started on a console log that already holds `history`, with `options`.
+struct ConsoleRelay {
     TempDir dir;
     std::unique_ptr<IrcServer> server;
     RelayProcess relay{dir};
     IrcClient watcher;
     GameClientPort game;
-    std::string logfile = dir.write("qconsole.log", "");
+    std::string logfile;
     std::size_t next = 0; // first watcher line not yet looked at
 
-    void SetUp() override
+    void start(const std::string& history, const std::vector<std::string>& options)
     {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        ASSERT_TRUE(game.open(30000)) << "UDP port " << kGameClientPort << " stays taken";
+        logfile = dir.write("qconsole.log", history);
+        ASSERT_TRUE(game.open(120000)) << "UDP port " << kGameClientPort << " stays taken";
         server = std::make_unique<IrcServer>(dir);
         ASSERT_TRUE(server->start()) << server->log();
         ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
-        ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick)));
-        ASSERT_TRUE(next_report(20000)) << relay.output() << watcher.transcript(); // the login banner
+        ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick, options)));
     }
 
-    void TearDown() override
+    void stop()
     {
         relay.stop();
         if (server)
@@ -135,6 +135,27 @@ struct ConsoleCommandE2E : ::testing::Test {
             }
         return line->substr(line->find(" :", line->find("PRIVMSG")) + 2);
     }
+};
+
+struct ConsoleCommandE2E : ::testing::Test, ConsoleRelay {
+    void SetUp() override
+    {
+        if (IrcServer::program().empty())
+            GTEST_SKIP() << "ngircd not available";
+        ASSERT_NO_FATAL_FAILURE(start("", {}));
+        ASSERT_TRUE(next_report(20000)) << relay.output() << watcher.transcript(); // the login banner
+    }
+    void TearDown() override { stop(); }
+};
+
+// Started without options, with -g and with -r.
+struct HistoryE2E : ::testing::TestWithParam<std::vector<std::string>>, ConsoleRelay {
+    void SetUp() override
+    {
+        if (IrcServer::program().empty())
+            GTEST_SKIP() << "ngircd not available";
+    }
+    void TearDown() override { stop(); }
 };
 
 } // namespace
@@ -168,3 +189,50 @@ TEST_F(ConsoleCommandE2E, ShowfragsOffIsAnsweredAndStopsKillLines)
             EXPECT_EQ(watcher.lines()[i].find("was shot by"), std::string::npos) << watcher.lines()[i];
         }
 }
+
+// Commands typed at the game console yesterday are in the log the relay starts on.
+// They must not end it, answer, talk or move it to another game server; the game
+// state they set (here: no kill lines) holds. A command typed now is obeyed.
+TEST_P(HistoryE2E, OldCommandsInTheLogAreNotObeyedAgain)
+{
+    ASSERT_NO_FATAL_FAILURE(start("Alice joined the red team.\n"
+                                  "Bob joined the blue team.\n"
+                                  "]lbot say words from yesterday\n"
+                                  "]lbot server 127.0.0.1 9\n"
+                                  "]lbot showfrags off\n"
+                                  "]lbot quit\n",
+                                  GetParam()));
+    std::this_thread::sleep_for(std::chrono::seconds(3));
+    ASSERT_TRUE(relay.running()) << relay.output();
+    // A new event: with -r it is the first line that must go out, and brings the login.
+    dir.append("qconsole.log", "Bob has taken the Red Flag!\n");
+    ASSERT_TRUE(watcher.wait_for_text("has taken the Red Flag!", 30000)) << relay.output() << watcher.transcript();
+
+    dir.append("qconsole.log", "]lbot linesread\n");
+    const std::string answer = std::string("\xff\xff\xff\xff") + "print\n" +
+                               "^1Qui^7ll^4on^2's Tidewatch:^7 LINES READ:^4 7^7...\n";
+    EXPECT_TRUE(game.wait_for(answer, 15000)) << relay.output();
+    ASSERT_FALSE(game.seen.empty()) << relay.output();
+    EXPECT_EQ(game.seen.size(), 1u) << "an old command was answered: " << game.seen.front();
+    dir.append("qconsole.log", "]lbot server\n");
+    const std::string server_answer = std::string("\xff\xff\xff\xff") + "print\n" +
+                                      "^1Qui^7ll^4on^2's Tidewatch:^7 SERVER:^4 :27960^7...\n";
+    EXPECT_TRUE(game.wait_for(server_answer, 15000)) << game.seen.back() << relay.output();
+
+    dir.append("qconsole.log",
+               "Alice was shot by Bob's M4\n"
+               "Alice has taken the Blue Flag!\n");
+    ASSERT_TRUE(watcher.wait_for_text("has taken the Blue Flag!", 20000)) << relay.output() << watcher.transcript();
+    for (const std::string& line : watcher.lines()) {
+        EXPECT_EQ(line.find("words from yesterday"), std::string::npos) << line;
+        EXPECT_EQ(line.find("Alice was shot"), std::string::npos) << line;
+    }
+    EXPECT_TRUE(relay.running());
+}
+
+INSTANTIATE_TEST_SUITE_P(StartedAs, HistoryE2E,
+                         ::testing::Values(std::vector<std::string>{}, std::vector<std::string>{"-g"},
+                                           std::vector<std::string>{"-r", "3"}),
+                         [](const auto& info) {
+                             return info.param.empty() ? std::string("Plain") : info.param[0] == "-g" ? std::string("FromEnd") : std::string("AfterLines");
+                         });

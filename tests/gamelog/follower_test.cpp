@@ -195,3 +195,49 @@ TEST_F(Follower, APathThatIsNoPlainFileIsRefusedUntilOneAppears)
     pass();
     EXPECT_EQ(g_lines, (std::vector<std::string>{"line 1"}));
 }
+
+// What the log held when it was opened first (and when it is opened again after
+// being closed) is history; what is written later is not, nor is a log that
+// appears only after the first try.
+TEST_F(Follower, LinesInTheLogAtTheStartAreHistory)
+{
+    r.log.processor = [](Relay& x, char* line) {
+        g_lines.emplace_back(std::string(line) + (x.log.historyline ? " (history)" : ""));
+        return 0;
+    };
+    t.fake.write_file("qconsole.log", numbered(1, 2));
+    open_log(r);
+    t.fake.append_file("qconsole.log", numbered(3, 3));
+    pass();
+    EXPECT_EQ(g_lines, (std::vector<std::string>{"line 1 (history)", "line 2 (history)", "line 3"}));
+
+    g_lines.clear();
+    close_log(r);
+    t.fake.append_file("qconsole.log", numbered(4, 4));
+    open_log(r);
+    t.fake.append_file("qconsole.log", numbered(5, 5));
+    pass();
+    EXPECT_EQ(g_lines.size(), 5u);
+    EXPECT_EQ(g_lines[3], "line 4 (history)");
+    EXPECT_EQ(g_lines[4], "line 5");
+
+    // Replaced by a new file: its lines are new.
+    g_lines.clear();
+    t.fake.write_file("qconsole.log", numbered(6, 6));
+    pass();
+    pass();
+    EXPECT_EQ(g_lines, (std::vector<std::string>{"line 6"}));
+}
+
+TEST_F(Follower, ALogThatAppearsAfterTheStartHasNoHistory)
+{
+    r.log.processor = [](Relay& x, char* line) {
+        g_lines.emplace_back(std::string(line) + (x.log.historyline ? " (history)" : ""));
+        return 0;
+    };
+    open_log(r);
+    t.fake.write_file("qconsole.log", numbered(1, 1));
+    open_log(r);
+    pass();
+    EXPECT_EQ(g_lines, (std::vector<std::string>{"line 1"}));
+}
