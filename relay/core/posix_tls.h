@@ -30,6 +30,5 @@ public:
 
 private:
     struct Session;
-    static int renegotiate(Session& s, int fd);
     std::map<int, std::unique_ptr<Session>> sessions_;
 };
