@@ -75,6 +75,9 @@ int errno_for(ssize_t rc)
     }
 }
 
+// Renegotiation requests and warning alerts one read passes over.
+constexpr int kNoticesPerRead = 16;
+
 } // namespace
 
 PosixTls::PosixTls() = default;
@@ -177,19 +180,27 @@ long PosixTls::recv(int fd, char* buf, std::size_t len, int& err)
     }
     gnutls_session_t session = it->second->session;
     std::size_t got = 0;
+    int notices = 0;
     while (got < len) {
         ssize_t n = gnutls_record_recv(session, buf + got, len - got);
-        if (n == GNUTLS_E_INTERRUPTED)
-            continue;
         if (n > 0) {
             got += static_cast<std::size_t>(n);
             continue;
         }
+        // A server's request to renegotiate (TLS 1.2) is let pass, as a client
+        // may: GnuTLS gives up a renegotiation when the server's data arrives
+        // before its answer, and a second handshake then breaks the connection.
+        // A warning alert changes nothing either. Both are read past, a few at
+        // a time. (GnuTLS takes a TLS 1.3 key update inside the read.)
+        if (n == GNUTLS_E_INTERRUPTED ||
+            ((n == GNUTLS_E_REHANDSHAKE || n == GNUTLS_E_WARNING_ALERT_RECEIVED) && ++notices <= kNoticesPerRead))
+            continue;
         if (got > 0)
             break; // the end or an error shows on the next call
         if (n == 0)
             return 0;
-        err = errno_for(n);
+        // Other results that leave the session usable: nothing to read yet.
+        err = gnutls_error_is_fatal(static_cast<int>(n)) ? ECONNRESET : EAGAIN;
         return -1;
     }
     return static_cast<long>(got);

@@ -1,5 +1,6 @@
 // The relay on modern IRC networks, end to end: TLS to a real server (ngircd
-// with a certificate made for the test), SASL PLAIN against a scripted IRCv3
+// with a certificate made for the test), the server's key updates and
+// renegotiation requests (openssl s_server), SASL PLAIN against a scripted IRCv3
 // server, IPv6 on ::1 for IRC and the game server, and a long chat line split to
 // fit the server's 512 bytes.
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include "tests/e2e/support/relay_process.h"
 #include "tests/e2e/support/scripted_peer.h"
 #include "tests/e2e/support/temp_dir.h"
+#include "tests/e2e/support/tls_server.h"
 
 using namespace e2e;
 
@@ -95,6 +97,33 @@ struct ModernNetworkE2E : ::testing::Test {
         return false;
     }
 };
+
+// Over TLS to openssl s_server, the server renews the session's keys with each
+// of the command letters in turn; after each the relay must still answer a PING
+// on the same connection, and at the end take an owner's !pass, having logged in
+// once and never reconnected.
+void expect_keys_renewed_in_place(ModernNetworkE2E& t, const std::string& protocol, const std::string& letters)
+{
+    TlsServer tls(t.dir);
+    ASSERT_TRUE(tls.start(protocol)) << tls.output();
+    t.start_relay("127.0.0.1", tls.port(), "tls=1\ntlsfingerprint=" + tls.fingerprint() + "\n", {"-b", "sesame"});
+    ASSERT_TRUE(tls.wait_for("PRIVMSG " + kChannel + " :", 30000)) << tls.output() << t.relay.output();
+    int done = 0;
+    for (char letter : letters) {
+        SCOPED_TRACE(std::string("after ") + letter);
+        ASSERT_TRUE(tls.command(letter, ++done, 10000)) << tls.output();
+        const std::string token = std::string("after-") + letter;
+        // Behind a NOTICE: s_server would take a piece that starts with P for its command.
+        ASSERT_TRUE(tls.type(":irc.test NOTICE " + kRelayNick + " :new keys\r\nPING :" + token + "\r\n"));
+        EXPECT_TRUE(tls.wait_for("PONG " + token + "\r\n", 15000)) << tls.output() << t.relay.output();
+    }
+    ASSERT_TRUE(tls.type(":eve!eve@irc.test PRIVMSG " + kRelayNick + " :!pass sesame\r\n"));
+    EXPECT_TRUE(tls.wait_for("PRIVMSG eve :\x03" "12,0 You have been AUTHORIZED SUCCESSFULLY!\r\n", 15000))
+        << tls.output() << t.relay.output();
+    EXPECT_EQ(occurrences(tls.output(), "NICK " + kRelayNick + "\r\n"), 1) << tls.output();
+    EXPECT_FALSE(has(t.relay.output(), "read_buf")) << t.relay.output();
+    t.relay.stop();
+}
 
 // Every byte above ASCII belongs to a whole two-byte UTF-8 character (all
 // that the texts of these tests hold).
@@ -194,6 +223,16 @@ TEST_F(ModernNetworkE2E, AWrongFingerprintOrAnUntrustedCertificateIsRefused)
     ASSERT_FALSE(bytes.empty());
     EXPECT_EQ(bytes[0], '\x16'); // a TLS handshake record
     EXPECT_FALSE(has(bytes, "PASS") || has(bytes, "NICK") || has(bytes, "USER")) << bytes;
+}
+
+TEST_F(ModernNetworkE2E, Tls13KeyUpdatesFromTheServerKeepTheConnection)
+{
+    expect_keys_renewed_in_place(*this, "-tls1_3", "kK"); // K: the relay must update its keys too
+}
+
+TEST_F(ModernNetworkE2E, Tls12RenegotiationsFromTheServerKeepTheConnection)
+{
+    expect_keys_renewed_in_place(*this, "-tls1_2", "rR"); // R: the server also asks for a client certificate
 }
 
 TEST_F(ModernNetworkE2E, SaslPlainLogsInWithTheRightAccount)

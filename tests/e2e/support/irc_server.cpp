@@ -1,8 +1,8 @@
 #include "tests/e2e/support/irc_server.h"
 
 #include <sstream>
-#include <sys/stat.h>
 
+#include "tests/e2e/support/certificate.h"
 #include "tests/e2e/support/net.h"
 
 #ifndef TIDEWATCH_NGIRCD
@@ -10,19 +10,6 @@
 #endif
 
 namespace e2e {
-
-namespace {
-
-// Runs openssl with the arguments in dir; its output goes to openssl.out there.
-bool openssl(const TempDir& dir, const std::vector<std::string>& args)
-{
-    std::vector<std::string> argv{"/usr/bin/openssl"};
-    argv.insert(argv.end(), args.begin(), args.end());
-    Process p;
-    return p.start(argv, dir.path(), dir.file("openssl.out")) && p.wait_exit(60000) && p.exit_code() == 0;
-}
-
-} // namespace
 
 std::string IrcServer::program()
 {
@@ -58,17 +45,9 @@ IrcServer::IrcServer(const TempDir& dir, IrcServerOptions options)
          << "\tDNS = no\n";
     if (options_.tls) {
         // A fresh key and certificate, readable by the server's user.
-        const std::string key = dir_.file("tls-key.pem"), cert = dir_.file("tls-cert.pem");
-        if (openssl(dir_, {"req", "-x509", "-newkey", "ec", "-pkeyopt", "ec_paramgen_curve:prime256v1", "-nodes",
-                           "-keyout", key, "-out", cert, "-days", "2", "-subj", "/CN=localhost", "-addext",
-                           "subjectAltName=DNS:localhost,IP:127.0.0.1"}) &&
-            openssl(dir_, {"x509", "-in", cert, "-noout", "-fingerprint", "-sha256"})) {
-            chmod(key.c_str(), 0644);
-            std::string out = read_text(dir_.file("openssl.out"));
-            std::size_t eq = out.rfind('=');
-            if (eq != std::string::npos)
-                fingerprint_ = out.substr(eq + 1, out.find_first_of("\r\n", eq) - eq - 1);
-        }
+        const Certificate made = make_certificate(dir_);
+        const std::string &key = made.key, &cert = made.cert;
+        fingerprint_ = made.fingerprint;
         tls_port_ = free_port();
         conf << "[SSL]\n"
              << "\tCertFile = " << cert << "\n"

@@ -33,7 +33,7 @@ Process& Process::operator=(Process&& other) noexcept
 }
 
 bool Process::start(const std::vector<std::string>& argv, const std::string& workdir,
-                    const std::string& output_file)
+                    const std::string& output_file, int input_fd)
 {
     stop();
     exit_code_ = -1;
@@ -64,10 +64,11 @@ bool Process::start(const std::vector<std::string>& argv, const std::string& wor
                 close(fd);
             }
         }
-        int devnull = open("/dev/null", O_RDONLY);
-        if (devnull >= 0) {
-            dup2(devnull, 0);
-            close(devnull);
+        int input = input_fd >= 0 ? input_fd : open("/dev/null", O_RDONLY);
+        if (input >= 0) {
+            dup2(input, 0);
+            if (input != input_fd)
+                close(input);
         }
         execv(args[0], args.data());
         char failed = 1;

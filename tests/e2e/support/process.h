@@ -18,10 +18,11 @@ public:
     Process& operator=(Process&& other) noexcept;
 
     // Starts argv[0] (a path) with the arguments, in workdir, with standard output
-    // and error appended to output_file ("" keeps the test's own). False when the
-    // program could not be started.
+    // and error appended to output_file ("" keeps the test's own) and standard
+    // input from input_fd (-1: /dev/null). False when the program could not be
+    // started.
     bool start(const std::vector<std::string>& argv, const std::string& workdir = "",
-               const std::string& output_file = "");
+               const std::string& output_file = "", int input_fd = -1);
 
     bool running();
     pid_t pid() const { return pid_; }
