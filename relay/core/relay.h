@@ -8,6 +8,7 @@
 #include "relay/core/platform.h"
 #include "relay/core/settings.h"
 #include "relay/core/trace.h"
+#include "relay/discord/sink.h"
 #include "relay/gamelog/console_state.h"
 #include "relay/gamelog/follower.h"
 #include "relay/irc/irc_state.h"
@@ -33,4 +34,5 @@ struct Relay {
     CommandState commands;
     QueryState query;
     ConsoleState console;
+    DiscordSink discord;
 };
