@@ -18,7 +18,11 @@
 #include "relay/sinks/sinks.h"
 
 struct Relay {
-    explicit Relay(Platform& p) : platform(&p) { irc.channel_hook = &report_to_sinks; }
+    explicit Relay(Platform& p) : platform(&p)
+    {
+        irc.channel_hook = &report_to_sinks;
+        irc.pause_hook = &pause_with_sinks;
+    }
 
     Platform* platform;
     BotSettings settings;

@@ -178,23 +178,26 @@ void send_batch(Relay& r)
     }
 }
 
-bool batch_due(const DiscordSink& d, long long now)
+// When the waiting lines are to go: a second after the newest one. While more
+// log lines wait to be handled a burst of events is under way (its reports come
+// one IRC pause apart): its lines wait for its end, at most 45 seconds. A
+// whole message waiting, or a batch to send again, goes at once.
+long long batch_due_ms(const Relay& r)
 {
+    const DiscordSink& d = r.discord;
     if (!d.batch.empty())
-        return true; // a batch to send again
+        return 0;
     if (d.queue.empty() && d.lost == 0)
-        return false;
-    // Lines keep coming closer than the batch time: wait for the pause after them,
-    // unless a whole message is waiting already.
-    if (now - d.lastline_ms >= kDiscordBatchMs)
-        return true;
+        return -1;
     std::size_t size = 0;
     for (const std::string& line : d.queue) {
         size += line.size() + 1;
         if (size >= kDiscordMessageMax)
-            return true;
+            return 0;
     }
-    return false;
+    if (log_lines_waiting(r.log))
+        return std::max(d.lastline_ms + kDiscordBatchMs, d.firstline_ms + kDiscordBatchMaxMs);
+    return d.lastline_ms + kDiscordBatchMs;
 }
 
 } // namespace
@@ -242,12 +245,15 @@ void discord_line(Relay& r, const char* text)
         irc.remove_prefix(1);
     // The relay's texts and the game's names may be Latin-1; Discord takes UTF-8.
     std::string utf8 = utf8_valid(irc) ? std::string(irc) : latin1_to_utf8(irc);
+    const long long now = r.platform->now_ms();
+    if (d.queue.empty())
+        d.firstline_ms = now;
     d.queue.push_back(d.plain ? discord_plain(utf8) : discord_ansi(utf8));
     while (d.queue.size() > kDiscordQueueMax) {
         d.queue.pop_front();
         ++d.lost;
     }
-    d.lastline_ms = r.platform->now_ms();
+    d.lastline_ms = now;
     discord_pump(r);
 }
 
@@ -268,7 +274,8 @@ void discord_pump(Relay& r)
     if (d.url.empty() || d.stopped)
         return;
     const long long now = r.platform->now_ms();
-    if (now < d.notbefore_ms || !batch_due(d, now))
+    const long long due = batch_due_ms(r);
+    if (now < d.notbefore_ms || due < 0 || now < due)
         return;
     if (d.batch.empty())
         fill_batch(d);
@@ -281,8 +288,6 @@ long long discord_due_ms(const Relay& r)
     const DiscordSink& d = r.discord;
     if (d.url.empty() || d.stopped || d.request >= 0)
         return -1;
-    if (d.batch.empty() && d.queue.empty() && d.lost == 0)
-        return -1;
-    long long due = d.batch.empty() ? d.lastline_ms + kDiscordBatchMs : 0;
-    return std::max(due, d.notbefore_ms);
+    const long long due = batch_due_ms(r);
+    return due < 0 ? -1 : std::max(due, d.notbefore_ms);
 }

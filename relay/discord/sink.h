@@ -14,6 +14,7 @@ struct Relay;
 inline constexpr std::size_t kDiscordQueueMax = 1000;   // lines waiting at most
 inline constexpr std::size_t kDiscordMessageMax = 2000; // characters in one message
 inline constexpr long long kDiscordBatchMs = 1000;      // lines this close go together
+inline constexpr long long kDiscordBatchMaxMs = 45000;  // a batch of a long burst waits at most
 
 struct DiscordSink {
     std::string url;             // the webhook in use (a secret); empty: off
@@ -24,6 +25,7 @@ struct DiscordSink {
     std::vector<std::string> batch; // the lines of the message under way
     long long lost = 0;          // lines dropped from a full queue, not told yet
     long long lastline_ms = 0;   // when the newest line came
+    long long firstline_ms = 0;  // when the oldest waiting line came
     int request = -1;            // the request under way, or -1
     long long notbefore_ms = 0;  // no request before then (rate limit, back-off)
     int failures = 0;            // failed tries in a row of the current batch

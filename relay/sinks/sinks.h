@@ -9,6 +9,8 @@ struct Relay;
 // leading ":" and the mIRC colour codes.
 void report_to_sinks(Relay& r, const char* text);
 
+// Sleeps ms milliseconds, moving the sinks on when they are due meanwhile.
+void pause_with_sinks(Relay& r, long long ms);
 // Moves the sinks on; called on every pass of the main loop.
 void pump_sinks(Relay& r);
 // When the loop must look at the sinks again (milliseconds, wall clock), or -1.

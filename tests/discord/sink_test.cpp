@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/core/main_loop.h"
 #include "relay/irc/output.h"
 #include "tests/support/connected_relay.h"
 
@@ -225,24 +226,28 @@ TEST_F(DiscordSinkTest, AFullQueueDropsTheOldestAndSaysHowManyWereLost)
 // silenced, no private replies; each line once, even when it is split for IRC.
 TEST_F(DiscordSinkTest, OnlyTheChannelsReportsReachTheSink)
 {
-    fake.on_http = [](FakePlatform::HttpRequest&) {};
+    StandIn webhook(fake);
+    const long long start = fake.clock_ms;
     send_privmsg(r, "#chan", ":report one");
+    // It went to Discord in the pause after it, which keeps its length.
+    EXPECT_EQ(webhook.delivered, std::vector<std::string>{"report one"});
+    EXPECT_EQ(fake.clock_ms - start, r.settings.waitmillisecs);
     send_privmsg(r, "Owner", ":a private reply");
     r.settings.silent = 1;
     send_privmsg(r, "#chan", ":while silenced");
     r.settings.silent = 0;
     send_privmsg(r, "#CHAN", (":" + std::string(900, 'x')).c_str());
-    ASSERT_EQ(r.discord.queue.size(), 2u);
-    EXPECT_EQ(r.discord.queue[0], "report one");
-    EXPECT_EQ(r.discord.queue[1], std::string(900, 'x'));
+    run_for(3000);
+    EXPECT_EQ(webhook.delivered, (std::vector<std::string>{"report one", std::string(900, 'x')}));
 
     // Without the key nothing is kept and no request is made.
+    const std::size_t made = fake.http_requests.size();
     r.settings.discordwebhook.reset();
     ++r.colours.loads;
     send_privmsg(r, "#chan", ":report two");
     run_for(3000);
     EXPECT_TRUE(r.discord.queue.empty());
-    EXPECT_TRUE(fake.http_requests.empty());
+    EXPECT_EQ(fake.http_requests.size(), made);
 }
 
 TEST(DiscordWebhook, HttpsOrLoopbackOnly)
@@ -254,4 +259,61 @@ TEST(DiscordWebhook, HttpsOrLoopbackOnly)
                                 "http://localhost.evil.com/x", "http://127.0.0.1.evil.com/x", "http://127.0.0.1@evil.com/x",
                                 "discord.com/x"})
         EXPECT_FALSE(discord_webhook_allowed(refused)) << refused;
+}
+
+// The whole relay on its loop: a lone log line reaches Discord within about a
+// second; a burst of kills (its reports an IRC pause apart) goes in a few full
+// messages, not one request a line.
+TEST(DiscordRelay, ALoneLineGoesAtOnceABurstInFewMessages)
+{
+    TestRelay t;
+    Relay& r = t.r();
+    LoopState loop;
+    r.settings.irchost = std::string("127.0.0.1");
+    r.settings.channel = std::string("#chan");
+    r.settings.logfile = std::string("qconsole.log");
+    r.settings.mapfile = std::string("none.xml");
+    r.settings.colorfile = std::string("none.cfg");
+    r.settings.quietmode = 1;
+    r.settings.discordwebhook = std::string("https://discord.com/api/webhooks/1/token");
+    t.fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
+    t.fake.write_file("qconsole.log", "Alice joined the red team.\nBob joined the blue team.\n");
+    start_relay(r, loop);
+    r.irc.ircsocket = t.fake.sock_create(true);
+    r.irc.ircconnected = 1;
+    r.irc.ircjoined = 1;
+    r.irc.lastinput = t.fake.now();
+    // The IRC server answers the relay's liveness checks.
+    t.fake.socket(r.irc.ircsocket)->on_send = [](FakeSocket& s, std::string_view bytes) {
+        if (bytes.substr(0, 5) == "PING ")
+            s.inbox.push_back(":irc.test PONG irc.test " + std::string(bytes.substr(5)));
+    };
+    StandIn webhook(t.fake);
+    auto run_until = [&](std::size_t lines, long long ms) {
+        const long long until = t.fake.clock_ms + ms;
+        try {
+            while (webhook.delivered.size() < lines && t.fake.clock_ms < until)
+                relay_pass(r, loop);
+        } catch (const FakeExit& e) {
+            ADD_FAILURE() << "exit " << e.code << t.fake.out;
+        }
+    };
+    run_until(2, 60000);
+    const std::size_t before = webhook.delivered.size();
+
+    const long long written = t.fake.clock_ms;
+    t.fake.append_file("qconsole.log", "Alice has taken the Blue Flag!\n");
+    run_until(before + 1, 10000);
+    ASSERT_EQ(webhook.delivered.size(), before + 1);
+    EXPECT_LT(t.fake.http_requests.back().made_ms - written, 1500);
+
+    const std::size_t requests = t.fake.http_requests.size();
+    std::string burst;
+    for (int i = 0; i < 500; ++i)
+        burst += i % 2 ? "Bob was shot by Alice's M4\n" : "Alice was shot by Bob's M4\n";
+    t.fake.append_file("qconsole.log", burst);
+    run_until(before + 1 + 500, 3600 * 1000);
+    EXPECT_GE(webhook.delivered.size(), before + 1 + 500);
+    EXPECT_LE(t.fake.http_requests.size() - requests, 30u);
+    EXPECT_EQ(webhook.early, 0);
 }
