@@ -7,6 +7,10 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev ngircd qt6-base-dev li
 # TLS to the IRC server (GnuTLS, found with pkg-config); openssl makes the test
 # server's certificate.
 packages+=(libgnutls28-dev pkg-config openssl)
+# The Discord webhook sink: HTTP with libcurl (GnuTLS flavour) and JSON bodies.
+packages+=(libcurl4-gnutls-dev nlohmann-json3-dev)
+# The tests' webhook stand-in (Python's own HTTP server and JSON).
+packages+=(python3)
 # The micro-benchmarks of bench/ (built, not run, by the tests).
 packages+=(libbenchmark-dev)
 # The Debian package and its tests: dpkg-shlibdeps and file for cpack, groff and

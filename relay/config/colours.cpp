@@ -216,6 +216,21 @@ bool general_key(Relay& r, const std::string& key, const char* value)
         s.saslaccount = value;
     } else if (key == "saslpass") {
         s.saslpass = value;
+    } else if (key == "discordwebhook") {
+        // The address is a secret: it is never printed, not even when refused.
+        if (!discord_webhook_allowed(value)) {
+            console_printf(r, "discordwebhook is not an https:// address (http:// only to this machine): "
+                              "reports do not go to Discord.\n");
+            return false;
+        }
+        s.discordwebhook = std::string(value);
+    } else if (key == "discordformat") {
+        if (safe_stricmp(value, "plain") == 0)
+            s.discordplain = 1;
+        else if (safe_stricmp(value, "ansi") == 0)
+            s.discordplain = 0;
+        else
+            return false;
     } else if (key == "charset") {
         // What goes on the wire: UTF-8, or the bytes as they are (Latin-1).
         if (safe_stricmp(value, "utf-8") == 0 || safe_stricmp(value, "utf8") == 0)
@@ -279,6 +294,11 @@ void load_colours(Relay& r, const char* filename)
     }
 
     r.colours.ignoredlines = 0;
+    ++r.colours.loads;
+    // Keys that only the colour file sets start from nothing at each reading:
+    // a webhook taken out of the file is no longer used.
+    r.settings.discordwebhook.reset();
+    r.settings.discordplain = 0;
     Reading rd;
     std::size_t pos = 0;
     while (pos < content.size()) {

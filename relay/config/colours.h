@@ -34,6 +34,7 @@ struct ColourStyles {
     // comments: key lines outside a section, without a key or value, with an
     // unknown key or colour name, and heads of unknown sections.
     int ignoredlines = 0;
+    int loads = 0; // times the file was read (keys that start something anew watch it)
 };
 
 // Reads the colour file: named styles and the general settings. Changes only what

@@ -125,6 +125,9 @@ void wait_for_work(Relay& r, LoopState& loop)
     const long long look = now + (loop.logwatch >= 0 ? kWatchedLogPollMs : kLogPollMs);
     if (look < deadline)
         deadline = look;
+    const long long sinks = sinks_due_ms(r);
+    if (sinks >= 0 && sinks < deadline)
+        deadline = sinks;
     const int sock = r.irc.ircconnected ? r.irc.ircsocket : -1;
     p.wait_for_input(sock, loop.logwatch, deadline - now);
 }
@@ -192,6 +195,9 @@ void relay_pass(Relay& r, LoopState& loop)
     } else {
         open_log(r);
     }
+
+    // 4. The report sinks.
+    pump_sinks(r);
 
     // A pass that handled something goes straight on (pacing pauses happen where
     // lines are sent); one that found nothing waits for something to happen.

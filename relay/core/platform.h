@@ -6,6 +6,7 @@
 #include <cstddef>
 #include <cstdint>
 #include <string>
+#include <utility>
 #include <vector>
 
 // Portable socket error kinds; the IRC input code maps them to its error numbers.
@@ -46,6 +47,23 @@ struct NetAddress {
     uint32_t v4 = 0;                // IPv4, network byte order
     unsigned char v6bytes[16] = {}; // IPv6, network byte order
     bool operator==(const NetAddress&) const = default;
+};
+
+// The answer to an HTTP request. Status 0: no answer came (a network error or a
+// time-out, said in error). Header names are in lower case.
+struct HttpAnswer {
+    int status = 0;
+    std::string body;
+    std::vector<std::pair<std::string, std::string>> headers;
+    std::string error;
+
+    const std::string* header(const std::string& name) const
+    {
+        for (const auto& h : headers)
+            if (h.first == name)
+                return &h.second;
+        return nullptr;
+    }
 };
 
 struct Platform {
@@ -144,7 +162,17 @@ struct Platform {
     // or timeout_ms passed, whichever comes first; -1 for no socket or no watch.
     // The result holds kWaitSocket and kWaitFile for what happened, 0 on timeout.
     virtual int wait_for_input(int sock, int watch, long long timeout_ms) = 0;
+
+    // HTTP(S) requests that run beside the loop without ever blocking it: they
+    // move on while the loop waits or sleeps. http_post starts a POST of a JSON
+    // body (certificates checked against the system's trust store) and gives a
+    // request number, or -1; http_result is true once the request is over, with
+    // its answer in out, and forgets it then. A request that is over makes
+    // wait_for_input return with kWaitHttp.
+    virtual int http_post(const std::string& url, const std::string& json_body, long long timeout_ms) = 0;
+    virtual bool http_result(int request, HttpAnswer& out) = 0;
 };
 
 inline constexpr int kWaitSocket = 1;
 inline constexpr int kWaitFile = 2;
+inline constexpr int kWaitHttp = 4;

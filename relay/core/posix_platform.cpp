@@ -1,5 +1,7 @@
 #include "relay/core/posix_platform.h"
 
+#include <chrono>
+
 #include <arpa/inet.h>
 #include <cerrno>
 #include <csignal>
@@ -34,6 +36,22 @@ void PosixPlatform::sleep_ms(long long ms)
 {
     if (ms <= 0)
         return;
+    if (http_.busy()) {
+        // The pause is kept to the millisecond; requests under way move on in it.
+        const auto until = std::chrono::steady_clock::now() + std::chrono::milliseconds(ms);
+        for (;;) {
+            const auto left =
+                std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+            if (left <= 0)
+                return;
+            if (!http_.busy())
+                break;
+            http_.wait(nullptr, 0, left);
+        }
+        ms = std::chrono::duration_cast<std::chrono::milliseconds>(until - std::chrono::steady_clock::now()).count();
+        if (ms <= 0)
+            return;
+    }
     timespec ts{static_cast<time_t>(ms / 1000), static_cast<long>((ms % 1000) * 1000000L)};
     while (nanosleep(&ts, &ts) == -1 && errno == EINTR) {
     }
@@ -540,10 +558,19 @@ int PosixPlatform::wait_for_input(int sock, int watch, long long timeout_ms)
     // Records TLS has already decrypted wait in its buffer, not in the socket.
     if (sock >= 0 && tls_.pending(sock))
         timeout_ms = 0;
-    int got = ::poll(fds, n, static_cast<int>(timeout_ms > 3600000 ? 3600000 : timeout_ms));
-    if (got <= 0)
-        return sock >= 0 && tls_.pending(sock) ? kWaitSocket : 0;
     int result = 0;
+    int got = 0;
+    if (http_.busy()) {
+        // The transfers' own sockets join the wait.
+        if (http_.wait(fds, static_cast<int>(n), timeout_ms))
+            result |= kWaitHttp;
+        for (nfds_t i = 0; i < n; ++i)
+            got += fds[i].revents ? 1 : 0;
+    } else {
+        got = ::poll(fds, n, static_cast<int>(timeout_ms > 3600000 ? 3600000 : timeout_ms));
+    }
+    if (got <= 0)
+        return result | (sock >= 0 && tls_.pending(sock) ? kWaitSocket : 0);
     if (sock_at >= 0 && (fds[sock_at].revents || tls_.pending(sock)))
         result |= kWaitSocket;
     if (watch_at >= 0 && fds[watch_at].revents) {
@@ -554,4 +581,14 @@ int PosixPlatform::wait_for_input(int sock, int watch, long long timeout_ms)
         }
     }
     return result;
+}
+
+int PosixPlatform::http_post(const std::string& url, const std::string& json_body, long long timeout_ms)
+{
+    return http_.post(url, json_body, timeout_ms);
+}
+
+bool PosixPlatform::http_result(int request, HttpAnswer& out)
+{
+    return http_.result(request, out);
 }

@@ -3,6 +3,7 @@
 #include <memory>
 
 #include "relay/core/platform.h"
+#include "relay/core/posix_http.h"
 #include "relay/core/posix_tls.h"
 
 // The real platform: POSIX files and sockets, the system clock, standard output.
@@ -51,7 +52,11 @@ struct PosixPlatform final : Platform {
     void unwatch_file(int watch) override;
     int wait_for_input(int sock, int watch, long long timeout_ms) override;
 
+    int http_post(const std::string& url, const std::string& json_body, long long timeout_ms) override;
+    bool http_result(int request, HttpAnswer& out) override;
+
 private:
     int last_errno_ = 0;
     PosixTls tls_;
+    PosixHttp http_;
 };

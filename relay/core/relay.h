@@ -8,6 +8,7 @@
 #include "relay/core/platform.h"
 #include "relay/core/settings.h"
 #include "relay/core/trace.h"
+#include "relay/discord/sink.h"
 #include "relay/gamelog/console_state.h"
 #include "relay/gamelog/follower.h"
 #include "relay/irc/irc_state.h"
@@ -17,7 +18,11 @@
 #include "relay/sinks/sinks.h"
 
 struct Relay {
-    explicit Relay(Platform& p) : platform(&p) { irc.channel_hook = &report_to_sinks; }
+    explicit Relay(Platform& p) : platform(&p)
+    {
+        irc.channel_hook = &report_to_sinks;
+        irc.pause_hook = &pause_with_sinks;
+    }
 
     Platform* platform;
     BotSettings settings;
@@ -33,4 +38,5 @@ struct Relay {
     CommandState commands;
     QueryState query;
     ConsoleState console;
+    DiscordSink discord;
 };

@@ -83,6 +83,10 @@ struct BotSettings {
     // Text that is not UTF-8 already goes out converted from Latin-1 to UTF-8
     // (colour file key charset=utf-8); a server that says UTF8ONLY asks the same.
     int charsetutf8 = 0;
+    // Report lines also go to this Discord webhook (a secret, like the
+    // passwords), as an ansi block or, with discordplain, as plain text.
+    Text discordwebhook;
+    int discordplain = 0;
 
     // Marks: the setting was given on the command line (the colour file read at
     // start then leaves it alone once).

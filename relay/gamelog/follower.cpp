@@ -242,6 +242,12 @@ int take_log_lines(Relay& r)
     return handled;
 }
 
+bool log_lines_waiting(const LogFollower& lf)
+{
+    return lf.logfill > lf.logstart &&
+           std::memchr(lf.logbuf.data() + lf.logstart, '\n', static_cast<std::size_t>(lf.logfill - lf.logstart));
+}
+
 const char* log_state_text(const Relay& r)
 {
     return (r.log.logopen ? kLogOpenText : kLogClosedText)[r.settings.langout];

@@ -43,5 +43,8 @@ int take_log_lines(Relay& r);
 // the file holds then is read as history.
 void close_log(Relay& r);
 
+// Complete lines read from the log wait to be handled.
+bool log_lines_waiting(const LogFollower& lf);
+
 // The log state text of the periodic status, in the output language.
 const char* log_state_text(const Relay& r);

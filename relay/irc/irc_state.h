@@ -94,4 +94,7 @@ struct IrcState {
     // Called with the text of every line written to the channel (report sinks);
     // set by the Relay, left empty by tests that build the state alone.
     void (*channel_hook)(Relay& r, const char* text) = nullptr;
+    // Takes the pause after a line sent (the sinks move on in it); without it
+    // the platform sleeps.
+    void (*pause_hook)(Relay& r, long long ms) = nullptr;
 };

@@ -111,6 +111,15 @@ void remember_sent(Relay& r, int length)
     irc.historyindex = (irc.historyindex + 1) % kSendHistory;
 }
 
+// The pause after a line (and the flood pauses): the report sinks move on in it.
+void pause_output(Relay& r, long long ms)
+{
+    if (r.irc.pause_hook)
+        r.irc.pause_hook(r, ms);
+    else
+        r.platform->sleep_ms(ms);
+}
+
 // Bytes per minute over the remembered lines. No time passed since the oldest of
 // them is over any limit (infinite); a clock set back gives a negative rate, which
 // is under it.
@@ -222,14 +231,14 @@ int write_line(Relay& r, const char* command, const char* const* args, int force
             bool skippable = !r.game.eventline && !forced && s.floodprotect == 2;
             if (skippable && irc.excesscount > kSkipThreshold) {
                 irc.excesscount = 0;
-                r.platform->sleep_ms(s.waitmillisecs / 2);
+                pause_output(r, s.waitmillisecs / 2);
                 console_note(r, "[%07d] excess flood prevent: byterate: line not send\n", r.log.linesread);
                 remember_sent(r, 0);
                 return length;
             }
             ++irc.excesscount;
             console_note(r, "[%07d] excess flood prevent: extra sleep byterate: [%f]\n", r.log.linesread, rate);
-            r.platform->sleep_ms(s.waitmillisecs);
+            pause_output(r, s.waitmillisecs);
         } else {
             irc.excesscount = 0;
         }
@@ -240,7 +249,7 @@ int write_line(Relay& r, const char* command, const char* const* args, int force
     if (n >= 0) {
         remember_sent(r, length);
         if (!pong)
-            r.platform->sleep_ms(s.waitmillisecs);
+            pause_output(r, s.waitmillisecs);
         return static_cast<int>(n);
     }
 

@@ -1,5 +1,7 @@
 #include "tests/support/fake_platform.h"
 
+#include <algorithm>
+
 #include <arpa/inet.h>
 #include <cstdio>
 #include <cstring>
@@ -450,8 +452,40 @@ int FakePlatform::wait_for_input(int sock, int watch, long long timeout_ms)
         w->second.identity = identity;
     }
     if (result == 0 && timeout_ms > 0) {
-        clock_ms += timeout_ms;
-        waited_ms += timeout_ms;
+        // A request that gets ready meanwhile ends the wait then.
+        long long until = clock_ms + timeout_ms;
+        for (const HttpRequest& h : http_requests)
+            if (!h.taken && h.ready_ms >= 0 && h.ready_ms < until)
+                until = std::max(h.ready_ms, clock_ms);
+        if (until < clock_ms + timeout_ms)
+            result |= kWaitHttp;
+        waited_ms += until - clock_ms;
+        clock_ms = until;
     }
     return result;
+}
+
+int FakePlatform::http_post(const std::string& url, const std::string& json_body, long long)
+{
+    HttpRequest h;
+    h.id = static_cast<int>(http_requests.size()) + 1;
+    h.url = url;
+    h.body = json_body;
+    h.made_ms = clock_ms;
+    http_requests.push_back(h);
+    if (on_http)
+        on_http(http_requests.back());
+    return h.id;
+}
+
+bool FakePlatform::http_result(int request, HttpAnswer& out)
+{
+    if (request < 1 || request > static_cast<int>(http_requests.size()))
+        return false;
+    HttpRequest& h = http_requests[static_cast<std::size_t>(request - 1)];
+    if (h.taken || h.ready_ms < 0 || h.ready_ms > clock_ms)
+        return false;
+    h.taken = true;
+    out = h.answer;
+    return true;
 }

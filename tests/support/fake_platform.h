@@ -147,6 +147,22 @@ struct FakePlatform : Platform {
     void unwatch_file(int watch) override;
     int wait_for_input(int sock, int watch, long long timeout_ms) override;
 
+    // HTTP: every request made, in order. on_http (when set) is called for each
+    // new one and may fill in its answer and when it is ready; a request with
+    // ready_ms -1 runs until the test sets it. A wait ends when one gets ready.
+    struct HttpRequest {
+        int id = 0;
+        std::string url, body;
+        long long made_ms = 0;
+        long long ready_ms = -1;
+        HttpAnswer answer;
+        bool taken = false; // http_result gave it back
+    };
+    std::vector<HttpRequest> http_requests;
+    std::function<void(HttpRequest&)> on_http;
+    int http_post(const std::string& url, const std::string& json_body, long long timeout_ms) override;
+    bool http_result(int request, HttpAnswer& out) override;
+
     // Environment variables the relay sees; none by default.
     std::map<std::string, std::string> env;
     std::string environment(const char* name) override;
