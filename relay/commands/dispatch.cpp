@@ -312,10 +312,9 @@ bool is_owner(const Relay& r, const LinePrefix& sender)
            sender.userhost == c.owneruserhost;
 }
 
-void irc_command(Relay& r, const char* sender, const char* target)
+void irc_command(Relay& r, const char* prefix, const char* sender, const char* target, const char* message)
 {
-    const char* message = r.irc.ircargs[3];
-    if (message[0] == 0)
+    if (!message || message[0] == 0)
         return;
     const std::string text(message, std::char_traits<char>::length(message) > kMaxArgLength
                                         ? kMaxArgLength
@@ -332,7 +331,7 @@ void irc_command(Relay& r, const char* sender, const char* target)
     // Only a sender with a nick and a user@host can authorise or be the owner (and
     // only such a nick can be replied to). The handlers may replace the owner's
     // nick: keep a copy of the sender.
-    LinePrefix who = parse_prefix(r.irc.ircargs[0]);
+    LinePrefix who = parse_prefix(prefix);
     if (sender)
         who.nick = sender;
     if (!who.identified())

@@ -7,10 +7,10 @@
 struct Relay;
 struct LinePrefix;
 
-// A PRIVMSG addressed to the relay's nick or channel; the message text is in the
-// current IRC message's argument slot 3. sender: the sender's nick; target: what
-// the relay was addressed as (its nick, or the channel setting).
-void irc_command(Relay& r, const char* sender, const char* target);
+// A PRIVMSG addressed to the relay's nick or channel. prefix: the line's prefix
+// (":nick!user@host"); sender: the sender's nick; target: what the relay was
+// addressed as (its nick, or the channel setting); message: the text.
+void irc_command(Relay& r, const char* prefix, const char* sender, const char* target, const char* message);
 
 // True when the sender is the owner: the nick (as the server compares nicks) and
 // the user@host that authorised.

@@ -6,8 +6,6 @@
 #include "relay/core/platform.h"
 
 inline constexpr int kIrcBufSize = 32768;  // input and output buffers; data up to 32767 bytes
-inline constexpr int kIrcArgSlots = 20;    // arguments kept of one message
-inline constexpr int kIrcArgSize = 1024;   // one argument: at most 1023 characters and a zero
 inline constexpr int kSendHistory = 10;    // lines the flood check looks back on
 
 // A registration repair the server asked for by numeric reply. The first few come
@@ -47,10 +45,6 @@ struct IrcState {
     int inputgeneration = 0;
     // 1 while take_irc_lines is handling a line (its CR is a zero byte meanwhile).
     int handlingline = 0;
-
-    // The current message split into its arguments (slot 3: a PRIVMSG's text).
-    char ircargs[kIrcArgSlots][kIrcArgSize] = {};
-    int ircargcount = 0;
 
     // Output: the line being assembled, and the last lines sent (a ring; the slot at
     // historyindex is written next and holds the oldest entry).

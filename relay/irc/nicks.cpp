@@ -62,11 +62,11 @@ bool usable_nick(const char* nick)
     return true;
 }
 
-void read_isupport(IrcState& irc)
+void read_isupport(IrcState& irc, const IrcMessage& m)
 {
     // ":server 005 nick TOKEN TOKEN=value ... :are supported by this server"
-    for (int i = 3; i < irc.ircargcount; ++i) {
-        const char* token = irc.ircargs[i];
+    for (int i = 3; i < m.count(); ++i) {
+        const char* token = m.arg(i);
         if (std::strncmp(token, "CASEMAPPING=", 12) == 0) {
             const char* value = token + 12;
             // A mapping the relay does not know folds at least A-Z.

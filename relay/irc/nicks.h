@@ -4,6 +4,8 @@
 
 #include <string>
 
+#include "relay/irc/irc_message.h"
+
 struct IrcState;
 
 // How the server folds the case of nicks.
@@ -33,4 +35,4 @@ bool usable_nick(const char* nick);
 
 // Reads the tokens of a 005 (ISUPPORT) reply in the current message's arguments
 // that the session uses (CASEMAPPING).
-void read_isupport(IrcState& irc);
+void read_isupport(IrcState& irc, const IrcMessage& m);

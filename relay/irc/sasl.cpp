@@ -96,15 +96,15 @@ void send_credentials(Relay& r)
     advance(r, kSaslProving);
 }
 
-void handle_cap(Relay& r, int first)
+void handle_cap(Relay& r, const IrcMessage& m, int first)
 {
     IrcState& irc = r.irc;
-    const int n = irc.ircargcount;
-    const char* sub = first + 1 < n ? irc.ircargs[first + 1] : "";
+    const int n = m.count();
+    const char* sub = m.arg(first + 1);
     if (std::strcmp(sub, "LS") == 0 && irc.saslstate == kSaslListing) {
         // A list in several lines says "*" before each but the last.
-        const bool more = first + 3 < n && std::strcmp(irc.ircargs[first + 2], "*") == 0;
-        const char* caps = irc.ircargs[std::min(n - 1, more ? first + 3 : first + 2)];
+        const bool more = first + 3 < n && std::strcmp(m.arg(first + 2), "*") == 0;
+        const char* caps = m.arg(std::min(n - 1, more ? first + 3 : first + 2));
         if (offers_plain(caps))
             irc.saslseen = 1;
         if (more)
@@ -116,7 +116,7 @@ void handle_cap(Relay& r, int first)
         send(r, "CAP", "REQ", ":sasl");
         advance(r, kSaslAsking);
     } else if (std::strcmp(sub, "ACK") == 0 && irc.saslstate == kSaslAsking) {
-        if (!names_sasl(irc.ircargs[n - 1])) {
+        if (!names_sasl(m.arg(n - 1))) {
             give_up(r, "the server did not grant the sasl capability");
             return;
         }
@@ -165,25 +165,25 @@ void sasl_finish(Relay& r)
     irc.saslstate = kSaslIdle;
 }
 
-bool sasl_line(Relay& r)
+bool sasl_line(Relay& r, const IrcMessage& m)
 {
     IrcState& irc = r.irc;
-    if (irc.saslstate == kSaslIdle || irc.ircargcount < 1)
+    if (irc.saslstate == kSaslIdle || m.count() < 1)
         return false;
     // The command word follows the prefix, when there is one.
-    const int first = irc.ircargs[0][0] == ':' ? 1 : 0;
-    if (first >= irc.ircargcount)
+    const int first = m.command_at();
+    if (first >= m.count())
         return false;
-    const char* command = irc.ircargs[first];
+    const char* command = m.arg(first);
 
     if (std::strcmp(command, "AUTHENTICATE") == 0) {
-        if (irc.saslstate == kSaslMech && first + 1 < irc.ircargcount && std::strcmp(irc.ircargs[first + 1], "+") == 0)
+        if (irc.saslstate == kSaslMech && first + 1 < m.count() && std::strcmp(m.arg(first + 1), "+") == 0)
             send_credentials(r);
         return true;
     }
     if (std::strcmp(command, "CAP") == 0) {
         // ":server CAP <nick or *> <sub> ...": the sub-command follows the target.
-        handle_cap(r, first + 1);
+        handle_cap(r, m, first + 1);
         return true;
     }
     if (std::strlen(command) != 3)
@@ -191,7 +191,7 @@ bool sasl_line(Relay& r)
     const int numeric = std::atoi(command);
     switch (numeric) {
     case 421: // unknown command: a server without capability negotiation
-        if (first + 2 < irc.ircargcount && std::strcmp(irc.ircargs[first + 2], "CAP") == 0) {
+        if (first + 2 < m.count() && std::strcmp(m.arg(first + 2), "CAP") == 0) {
             irc.saslstate = kSaslIdle; // nothing to end
             console_printf(r, "SASL: the server knows no capabilities; logging in without it\n");
             trace(r, 11, "SASL: no CAP\r\n");

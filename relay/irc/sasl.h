@@ -7,6 +7,8 @@
 #include <string>
 #include <string_view>
 
+#include "relay/irc/irc_message.h"
+
 struct Relay;
 
 enum SaslState {
@@ -31,8 +33,7 @@ void sasl_begin(Relay& r);
 // after its latest step, by the clock) and ends it with CAP END when the
 // server did not get on with it.
 void sasl_finish(Relay& r);
-// Handles the current message (r.irc.ircargs) when it belongs to the
-// negotiation; true then.
-bool sasl_line(Relay& r);
+// Handles the message when it belongs to the negotiation; true then.
+bool sasl_line(Relay& r, const IrcMessage& m);
 // The base64 text of bytes (standard alphabet, with padding).
 std::string base64(std::string_view bytes);

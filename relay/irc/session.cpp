@@ -168,16 +168,16 @@ void take_own_nick(Relay& r, const char* nick)
 
 // The server's 005 lines name what it supports: UTF8ONLY is a server that takes
 // UTF-8 lines only ("-UTF8ONLY" takes that back).
-void note_utf8only(IrcState& irc)
+void note_utf8only(IrcState& irc, const IrcMessage& m)
 {
-    for (int i = 3; i < irc.ircargcount; ++i)
-        if (std::strcmp(irc.ircargs[i], "UTF8ONLY") == 0)
+    for (int i = 3; i < m.count(); ++i)
+        if (std::strcmp(m.arg(i), "UTF8ONLY") == 0)
             irc.utf8only = 1;
-        else if (std::strcmp(irc.ircargs[i], "-UTF8ONLY") == 0)
+        else if (std::strcmp(m.arg(i), "-UTF8ONLY") == 0)
             irc.utf8only = 0;
 }
 
-void handle_numeric(Relay& r, int numeric)
+void handle_numeric(Relay& r, const IrcMessage& m, int numeric)
 {
     BotSettings& s = r.settings;
     switch (numeric) {
@@ -188,11 +188,11 @@ void handle_numeric(Relay& r, int numeric)
         repair_done(r.irc, kRepairNick);
         repair_done(r.irc, kRepairUser);
         repair_done(r.irc, kRepairRegister);
-        take_own_nick(r, r.irc.ircargs[2]);
+        take_own_nick(r, m.arg(2));
         break;
     case 5:
-        read_isupport(r.irc);
-        note_utf8only(r.irc);
+        read_isupport(r.irc, m);
+        note_utf8only(r.irc, m);
         break;
     case 403:
         console_note(r, "UNKNOWN CHANNEL!!!\n");
@@ -232,16 +232,16 @@ bool in_channel_list(const std::string& list, const char* target)
     }
 }
 
-void handle_privmsg(Relay& r, const char* sender)
+void handle_privmsg(Relay& r, const IrcMessage& m, const char* sender)
 {
-    const char* target = r.irc.ircargs[2];
+    const char* target = m.arg(2);
     if (target[0] == 0)
         return;
     // Copies: the command may replace the nick or channel setting it is given.
     const BotSettings& s = r.settings;
     if (same_nick(r.irc, target, cstr(s.nick))) {
         std::string nick = *s.nick;
-        irc_command(r, sender, nick.c_str());
+        irc_command(r, m.arg(0), sender, nick.c_str(), m.arg(3));
         return;
     }
     if (!s.channel)
@@ -250,7 +250,7 @@ void handle_privmsg(Relay& r, const char* sender)
     bool match = channel.find(',') == std::string::npos ? safe_stricmp(target, channel.c_str()) == 0
                                                         : in_channel_list(channel, target);
     if (match)
-        irc_command(r, sender, channel.c_str());
+        irc_command(r, m.arg(0), sender, channel.c_str(), m.arg(3));
 }
 
 } // namespace
@@ -424,107 +424,57 @@ bool irc_lines_waiting(const Relay& r)
     return !r.irc.handlingline && find_line_end(r.irc) >= 0;
 }
 
-void split_irc_line(Relay& r, const char* line)
-{
-    IrcState& irc = r.irc;
-    for (auto& slot : irc.ircargs)
-        slot[0] = 0;
-    irc.ircargcount = 0;
-    if (!line)
-        return;
-
-    auto store = [&](const char* text, std::size_t len) {
-        if (irc.ircargcount >= kIrcArgSlots)
-            return;
-        if (len > kIrcArgSize - 1)
-            len = kIrcArgSize - 1; // an over-long argument is cut
-        std::memcpy(irc.ircargs[irc.ircargcount], text, len);
-        irc.ircargs[irc.ircargcount][len] = 0;
-        ++irc.ircargcount;
-    };
-
-    const char* p = line;
-    while (*p) {
-        const char* before = p;
-        while (*p == ' ')
-            ++p;
-        if (*p == 0)
-            break;
-        if (*p == ':' && p != before) {
-            // Trailing part: cut only at " :" from here on.
-            ++p;
-            for (;;) {
-                const char* mark = std::strstr(p, " :");
-                if (!mark) {
-                    std::size_t len = std::strlen(p);
-                    if (len > 0)
-                        store(p, len);
-                    return;
-                }
-                store(p, static_cast<std::size_t>(mark - p));
-                p = mark + 2;
-            }
-        }
-        const char* word = p;
-        while (*p && *p != ' ')
-            ++p;
-        store(word, static_cast<std::size_t>(p - word));
-    }
-}
-
 int handle_irc_line(Relay& r)
 {
     IrcState& irc = r.irc;
-    split_irc_line(r, irc.ircinbuf);
-    if (irc.ircargcount == 0)
+    const IrcMessage m = parse_irc_message(irc.ircinbuf);
+    if (m.count() == 0)
         return 0;
     // An owner's password travels in a private message: below the most detailed
     // level the trace shows that such a line came, not the password.
-    const bool secret = irc.ircargcount >= 4 && std::strcmp(irc.ircargs[1], "PRIVMSG") == 0 &&
-                        (safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 || safe_strnicmp(irc.ircargs[3], "!newpass", 8) == 0);
+    const bool secret = m.count() >= 4 && std::strcmp(m.arg(1), "PRIVMSG") == 0 &&
+                        (safe_strnicmp(m.arg(3), "!pass", 5) == 0 || safe_strnicmp(m.arg(3), "!newpass", 8) == 0);
     // So does a SASL exchange: the arguments after AUTHENTICATE.
-    const int authenticate = std::strcmp(irc.ircargs[0], "AUTHENTICATE") == 0 ? 0
-                             : irc.ircargcount >= 2 && std::strcmp(irc.ircargs[1], "AUTHENTICATE") == 0 ? 1
-                                                                                                    : -1;
-    for (int i = 0; i < irc.ircargcount; ++i)
+    const int authenticate = std::strcmp(m.arg(0), "AUTHENTICATE") == 0                       ? 0
+                             : m.count() >= 2 && std::strcmp(m.arg(1), "AUTHENTICATE") == 0 ? 1
+                                                                                              : -1;
+    for (int i = 0; i < m.count(); ++i)
         if (secret && i == 3 && !tracing(r, 101))
-            trace(r, 11, "arg[%d][%.*s ...]\r\n", i, safe_strnicmp(irc.ircargs[3], "!pass", 5) == 0 ? 5 : 8, irc.ircargs[3]);
+            trace(r, 11, "arg[%d][%.*s ...]\r\n", i, safe_strnicmp(m.arg(3), "!pass", 5) == 0 ? 5 : 8, m.arg(3));
         else if (authenticate >= 0 && i > authenticate && !tracing(r, 101))
             trace(r, 11, "arg[%d][...]\r\n", i);
         else
-            trace(r, 11, "arg[%d][%s]\r\n", i, irc.ircargs[i]);
-    if (sasl_line(r))
+            trace(r, 11, "arg[%d][%s]\r\n", i, m.arg(i));
+    if (sasl_line(r, m))
         return 0;
 
-    const char* a0 = irc.ircargs[0];
+    const char* a0 = m.arg(0);
     if (std::strcmp(a0, "NOTICE") == 0)
         return 0;
     if (std::strcmp(a0, "PING") == 0) {
-        // Copy: the PONG's own reading may split another line into the slots.
-        std::string server = irc.ircargs[1];
-        if (irc.ircargcount >= 2)
-            write_buf(r, "PONG", server.c_str(), nullptr, nullptr, nullptr, nullptr, 1);
-        trace(r, 11, "wrote PONG to PING %s\r\n", server.c_str());
+        if (m.count() >= 2)
+            write_buf(r, "PONG", m.arg(1), nullptr, nullptr, nullptr, nullptr, 1);
+        trace(r, 11, "wrote PONG to PING %s\r\n", m.arg(1));
         return 0;
     }
     if (std::strcmp(a0, "ERROR") == 0) {
         // The server ends the link with ERROR and closes it: take it as lost now,
         // so that no report goes into a connection that is closing.
-        console_note(r, "read_buf: the server closes the connection: %s\n", irc.ircargs[1]);
+        console_note(r, "read_buf: the server closes the connection: %s\n", m.arg(1));
         close_socket(r, irc.ircsocket, 0);
         irc.ircconnected = 0;
         if (!irc.connecting)
             irc.lost = 1;
         return 0;
     }
-    if (a0[0] != ':' || irc.ircargcount < 2)
+    if (a0[0] != ':' || m.count() < 2)
         return 0;
 
-    const char* a1 = irc.ircargs[1];
+    const char* a1 = m.arg(1);
     if (std::strlen(a1) == 3) {
         int numeric = std::atoi(a1);
         if (numeric > 0) {
-            handle_numeric(r, numeric);
+            handle_numeric(r, m, numeric);
             return 0;
         }
     }
@@ -548,7 +498,7 @@ int handle_irc_line(Relay& r)
         if (safe_strcmp(sender, cstr(s.nick)) == 0)
             irc.ircjoined = 0;
     } else if (std::strcmp(a1, "NICK") == 0) {
-        const char* newnick = irc.ircargs[2];
+        const char* newnick = m.arg(2);
         if (sender[0] != 0 && same_nick(irc, sender, cstr(s.nick))) {
             take_own_nick(r, newnick);
         } else if (newnick[0] != 0 && is_owner(r, parse_prefix(a0))) {
@@ -563,7 +513,7 @@ int handle_irc_line(Relay& r)
             r.commands.owneruserhost.clear();
         }
     } else if (std::strcmp(a1, "PRIVMSG") == 0) {
-        handle_privmsg(r, sender);
+        handle_privmsg(r, m, sender);
     }
     return 0;
 }

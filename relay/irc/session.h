@@ -38,8 +38,6 @@ inline constexpr int kIrcLinesPerPass = 20;
 int take_irc_lines(Relay& r);
 // True when complete lines wait in the input buffer.
 bool irc_lines_waiting(const Relay& r);
-// Splits one IRC message into r.irc.ircargs / r.irc.ircargcount.
-void split_irc_line(Relay& r, const char* line);
 // Handles the line at the front of the input buffer (zero-terminated there).
 int handle_irc_line(Relay& r);
 // Sends some login lines again; steps is a set of kStep* bits.

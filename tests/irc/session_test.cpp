@@ -5,6 +5,7 @@
 #include <string>
 #include <vector>
 
+#include "relay/irc/irc_message.h"
 #include "relay/irc/session.h"
 #include "tests/irc/irc_fixture.h"
 
@@ -27,15 +28,10 @@ TEST_F(SessionTest, SplitsMessagesIntoArguments)
         {"a :x : :y", {"a", "x", "", "y"}},
         {"", {}},
     };
-    for (const auto& c : cases) {
-        split_irc_line(r, c.line);
-        Lines got(r.irc.ircargs, r.irc.ircargs + r.irc.ircargcount);
-        EXPECT_EQ(got, c.args) << c.line;
-    }
-    // Slots left over from a longer message are emptied.
-    split_irc_line(r, "a b c d e");
-    split_irc_line(r, "a");
-    EXPECT_STREQ(r.irc.ircargs[3], "");
+    for (const auto& c : cases)
+        EXPECT_EQ(parse_irc_message(c.line).words, c.args) << c.line;
+    // Words beyond the last read as empty.
+    EXPECT_STREQ(parse_irc_message("a").arg(3), "");
 }
 
 TEST_F(SessionTest, SplitKeepsTwentyArgumentsOf1023Characters)
@@ -43,14 +39,14 @@ TEST_F(SessionTest, SplitKeepsTwentyArgumentsOf1023Characters)
     std::string many;
     for (int i = 0; i < 25; ++i)
         many += "w" + std::to_string(i) + " ";
-    split_irc_line(r, many.c_str());
-    EXPECT_EQ(r.irc.ircargcount, 20);
-    EXPECT_STREQ(r.irc.ircargs[19], "w19");
+    const IrcMessage m = parse_irc_message(many);
+    EXPECT_EQ(m.count(), 20);
+    EXPECT_STREQ(m.arg(19), "w19");
 
     std::string longline = "PRIVMSG #c :" + std::string(2000, 'z');
-    split_irc_line(r, longline.c_str());
-    ASSERT_EQ(r.irc.ircargcount, 3);
-    EXPECT_EQ(std::string(r.irc.ircargs[2]), std::string(1023, 'z'));
+    const IrcMessage cut = parse_irc_message(longline);
+    ASSERT_EQ(cut.count(), 3);
+    EXPECT_EQ(cut.words[2], std::string(1023, 'z'));
 }
 
 TEST_F(SessionTest, LoginSendsTheLinesInOrder)
