@@ -33,16 +33,19 @@ int fresh_id(const PlayerTable& t, int index)
 }
 
 // The slot for a new name: the first free one below playercount, else the one at
-// playercount; -1 when the table is full.
-int choose_slot(const PlayerTable& t)
+// playercount. A full table gives a name from the log the slot of a player known
+// from status replies only; otherwise -1.
+int choose_slot(const PlayerTable& t, bool fromlog)
 {
     for (int i = 0; i < t.playercount; ++i)
         if (t.slots[i].id == -1)
             return i;
-    return t.playercount < kMaxPlayers ? t.playercount : -1;
+    if (t.playercount < kMaxPlayers)
+        return t.playercount;
+    return fromlog ? reply_only_slot(t) : -1;
 }
 
-void register_name(Relay& r, int index, const char* name)
+void register_name(Relay& r, int index, const char* name, bool fromreply)
 {
     PlayerTable& t = r.players;
     PlayerRecord& p = t.slots[index];
@@ -50,6 +53,7 @@ void register_name(Relay& r, int index, const char* name)
     PlayerRecord fresh;
     fresh.name = copy_string(name);
     fresh.id = fresh_id(t, index);
+    fresh.fromreply = fromreply;
     p = std::move(fresh);
 
     if (r.settings.useclantags) {
@@ -87,22 +91,26 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
         trace(r, 11, "rename [%s] -> [%s]\r\n", name1 ? name1 : "", name2 ? name2 : "");
     if (!name1 || !name2)
         return 0;
+    const bool fromreply = kind == kEventReplyRegister;
+    if (fromreply)
+        kind = kEventRegister;
+    const bool fromlog = !fromreply;
 
     int victim = -1;
     int killer = -1;
     if (t.playercount == 0) {
         if (kind == kEventRename)
             return 0;
-        register_name(r, 0, name1);
+        register_name(r, 0, name1, fromreply);
         victim = 0;
         trace(r, 11, "NOP empty id=%d vf=%d\r\n", t.slots[0].id, 0);
         if (kind == kEventRegister)
             return t.slots[0].id;
         if (safe_strcmp(name1, name2) != 0) {
-            killer = choose_slot(t);
+            killer = choose_slot(t, fromlog);
             if (killer < 0)
                 return 0;
-            register_name(r, killer, name2);
+            register_name(r, killer, name2, fromreply);
         } else {
             killer = victim;
         }
@@ -112,18 +120,21 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
         if (victim < 0) {
             if (kind == kEventRename)
                 return 0; // a rename of a name we never saw
-            victim = choose_slot(t);
+            victim = choose_slot(t, fromlog);
             if (victim < 0)
                 return 0;
-            register_name(r, victim, name1);
+            register_name(r, victim, name1, fromreply);
             trace(r, 11, "NOP not empty not found id=%d vid=%d vf=%d\r\n", t.slots[victim].id, victim,
                   victim);
             if (kind == kEventRegister)
                 return t.slots[victim].id;
         } else if (kind == kEventRename) {
             t.slots[victim].name = copy_string(name2);
+            t.slots[victim].fromreply = false;
             return 0;
         } else {
+            if (fromlog)
+                t.slots[victim].fromreply = false; // the log knows this player now
             trace(r, 11, "NOP not empty found id=%d vid=%d vf=%d\r\n", t.slots[victim].id,
                   t.slots[victim].id, victim);
             if (kind == kEventRegister)
@@ -132,10 +143,12 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
         if (safe_strcmp(name1, name2) == 0) {
             killer = victim;
         } else if (killer < 0) {
-            killer = choose_slot(t);
+            killer = choose_slot(t, fromlog);
             if (killer < 0)
                 return 0; // full table: the kill is not counted
-            register_name(r, killer, name2);
+            register_name(r, killer, name2, fromreply);
+        } else {
+            t.slots[killer].fromreply = false;
         }
     }
     count_kill(r, t.slots[killer].id, t.slots[victim].id, weapon, r.game.clocktext.c_str(), kind);

@@ -55,6 +55,14 @@ bool ranks_above(const PlayerRecord& a, const PlayerRecord& b)
 
 } // namespace
 
+int reply_only_slot(const PlayerTable& t)
+{
+    for (int i = 0; i < t.playercount; ++i)
+        if (t.slots[i].id != -1 && t.slots[i].fromreply)
+            return i;
+    return -1;
+}
+
 void add_player(Relay& r, int id)
 {
     PlayerTable& t = r.players;
@@ -73,6 +81,13 @@ void add_player(Relay& r, int id)
         }
     }
     if (t.playercount >= kMaxPlayers) {
+        // The log's players always fit: one known from status replies only makes room.
+        i = reply_only_slot(t);
+        if (i >= 0) {
+            trace(r, 11, "player [%d] takes the slot of a status-reply player\r\n", id);
+            fill_slot(t.slots[i], id);
+            return;
+        }
         trace(r, 11, "MAXIMUM NUMBER OF PLAYERS REACHED [%d]\r\n", kMaxPlayers);
         return;
     }

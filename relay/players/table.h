@@ -25,6 +25,9 @@ struct PlayerRecord {
     int teamkilled = 0;
     int tp = 0;         // team-kill suspicion count
     double ratio = 0.0; // sort key, valid right after sort_players
+    // Known from a status reply only, not from the log: its slot goes to a player
+    // of the log when the table is full.
+    bool fromreply = false;
 };
 
 struct TeamState {
@@ -50,6 +53,9 @@ struct PlayerTable {
     PlayerRecord slots[kMaxPlayers];
     int playercount = 0;
 };
+
+// A slot held by a player known from status replies only (the first), or -1.
+int reply_only_slot(const PlayerTable& t);
 
 // By client number.
 void add_player(Relay& r, int id);

@@ -13,4 +13,6 @@ struct QueryState {
     char replybuf[kReplyBufSize] = {};
     int replyfill = 0;
     bool replycut = false;
+    // Room for players the reply's server states (sv_maxclients; 0 unknown).
+    int maxclients = 0;
 };

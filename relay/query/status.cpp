@@ -3,6 +3,8 @@
 // shown in the channel as a player list.
 #include "relay/query/status.h"
 
+#include <algorithm>
+
 #include <cmath>
 #include <cstdlib>
 #include <string>
@@ -21,6 +23,10 @@
 namespace {
 
 constexpr int kReceiveAttempts = 100;
+// Stale datagrams read and dropped before a query, at most (a socket's buffer holds fewer).
+constexpr int kStaleDatagramsMax = 4096;
+// Players one reply may list when the server does not say how many it has room for.
+constexpr int kDefaultMaxClients = 64;
 constexpr int kShowReply = 512; // showconnectinfo bit: the reply goes to the channel
 // A time limit beyond this many minutes is no time limit a server means; it would
 // also overflow the map length in seconds.
@@ -110,6 +116,8 @@ void apply_info_pair(Relay& r, const std::string& key, const std::string& value)
         r.teams.redscore() = leading_int(value.c_str());
     } else if (key == "bluescore") {
         r.teams.bluescore() = leading_int(value.c_str());
+    } else if (key == "sv_maxclients") {
+        r.query.maxclients = leading_int(value.c_str());
     }
 }
 
@@ -144,7 +152,7 @@ void handle_player_line(Relay& r, const std::string& text)
 
     // A name made of colour codes only is nobody the table could tell apart.
     if (!name.empty()) {
-        named_player_event(r, name.c_str(), name.c_str(), kEventRegister, -1);
+        named_player_event(r, name.c_str(), name.c_str(), kEventReplyRegister, -1);
         if (carries_team)
             set_team_by_name(r, name.c_str(), p.team);
         set_score_by_name(r, name.c_str(), p.score);
@@ -159,6 +167,16 @@ int send_status_request(Relay& r)
 {
     if (!query_socket_open(r))
         return -1;
+    // Answers that came late, or that nobody asked for, are not this query's.
+    Platform& p = *r.platform;
+    char stale[2048];
+    NetAddress from;
+    uint16_t from_port = 0;
+    int dropped = 0;
+    while (dropped < kStaleDatagramsMax && p.sock_recv_from_any(r.irc.querysocket, stale, sizeof stale, from, from_port) > 0)
+        ++dropped;
+    if (dropped > 0)
+        trace(r, 11, "%d stale datagrams dropped before the query\r\n", dropped);
     return static_cast<int>(r.platform->sock_send(r.irc.querysocket, kStatusRequest.data(), kStatusRequest.size()));
 }
 
@@ -215,6 +233,10 @@ int parse_status_reply(Relay& r)
         show_phrase(r, PH_NO_DATA);
         return 0;
     }
+    // A server has no more players than it has room for: lines beyond that are
+    // not believed (a hostile or spoofed reply could fill the player table).
+    q.maxclients = 0;
+    int players = 0;
     for (const ReplyLine& l : walk.lines) {
         const std::string text(l.text);
         switch (l.kind) {
@@ -227,6 +249,8 @@ int parse_status_reply(Relay& r)
             parse_server_info(r, text);
             break;
         case ReplyLineKind::player:
+            if (++players > std::min(q.maxclients > 0 ? q.maxclients : kDefaultMaxClients, kMaxReplyPlayers))
+                break;
             if (l.first) {
                 LineBuf head;
                 head.start(r.colours.udpinfo).add("  Sco Png T PlayerName");

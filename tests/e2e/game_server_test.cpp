@@ -164,3 +164,36 @@ TEST_F(GameServerE2E, ServerModeReportsTheServersEventLog)
 }
 
 } // namespace
+
+// A hostile (or spoofed) game server answers every query many times over with
+// replies full of names nobody plays under. The player table keeps room for the
+// log's own players: a kill between two players new to the log is reported.
+TEST_F(GameServerE2E, RepliesFullOfStrangersNeverCrowdOutTheLogsPlayers)
+{
+    dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
+    ASSERT_TRUE(game.start());
+    game.set_answers(12);
+    game.set_reply_maker([](int n) {
+        std::string players;
+        for (int i = 0; i < 100; ++i)
+            players += "1 1 1 \"stranger" + std::to_string(n) + "x" + std::to_string(i) + "\"\n";
+        return status_reply("\\mapname\\mp_jor1", players);
+    });
+    start_relay("qconsole.log", {"-w", "localhost", "-d", std::to_string(game.port())});
+
+    // The relay asks the server quietly when a pass ends on a fiftieth log line
+    // (six lines a pass: every 150 lines).
+    std::string filler;
+    for (int i = 0; i < 3000; ++i)
+        filler += "nothing to report " + std::to_string(i) + "\n";
+    dir.append("qconsole.log", filler);
+    for (int i = 0; i < 600 && game.requests() < 12; ++i)
+        std::this_thread::sleep_for(std::chrono::milliseconds(100));
+    ASSERT_GE(game.requests(), 12) << relay.output(); // room for 1000 players asked for many times over
+
+    dir.append("qconsole.log", "Zed joined the red team.\nYan joined the blue team.\nYan was shot by Zed's M4\n");
+    std::vector<std::string> got = channel.until("was shot by", 30000);
+    ASSERT_TRUE(any_contains(got, "was shot by")) << transcript(got) << relay.output();
+    EXPECT_TRUE(any_contains(got, "Zed")) << transcript(got);
+    EXPECT_TRUE(relay.running());
+}

@@ -5,10 +5,13 @@
 
 #include <arpa/inet.h>
 
+#include <deque>
 #include <string>
+#include <string_view>
 #include <vector>
 
 #include "relay/irc/sockets.h"
+#include "relay/players/kill_count.h"
 #include "relay/players/register.h"
 #include "relay/query/reply.h"
 #include "relay/query/status.h"
@@ -30,17 +33,33 @@ struct StatusQuery : ::testing::Test, ConnectedRelay {
     int q = 0;
     uint32_t server = inet_addr("10.0.0.5");
 
+    // The answers given: waiting at once, and given again after the next request
+    // (what waited before it is dropped as stale).
+    std::deque<std::string> answers;
+    std::deque<FakeSocket::Datagram> answers_from;
+
     StatusQuery()
     {
         r().settings.showconnectinfo = 512;
         q = open_udp(r(), "10.0.0.5", "27960", UdpFor::query);
         r().irc.queryopen = 1;
+        query().on_send = [this](FakeSocket& s, std::string_view) {
+            s.inbox = std::move(answers);
+            s.datagrams = std::move(answers_from);
+            answers.clear();
+            answers_from.clear();
+        };
     }
     FakeSocket& query() { return *fake.socket(q); }
-    void answer(const std::string& bytes) { query().inbox.push_back(bytes); }
+    void answer(const std::string& bytes)
+    {
+        query().inbox.push_back(bytes);
+        answers.push_back(bytes);
+    }
     void answer_from(const std::string& bytes, uint32_t addr, uint16_t port)
     {
         query().datagrams.push_back({bytes, addr, port});
+        answers_from.push_back({bytes, addr, port});
     }
     std::vector<std::string> shown()
     {
@@ -287,8 +306,9 @@ TEST_F(StatusQuery, AReplyLargerThanTheBufferIsCutNotOverrun)
     EXPECT_TRUE(query().inbox.empty()); // the rest is not left for the next query
     parse_status_reply(r());
     EXPECT_EQ(*r().game.map, "mp_big");
-    EXPECT_EQ(r().players.playercount, kMaxReplyPlayers); // the rest is not taken
+    EXPECT_EQ(r().players.playercount, 64); // no sv_maxclients: room for 64 at most
     // The next query starts from an empty buffer.
+    answers.clear();
     answer(kReply);
     run_status_query(r());
     EXPECT_EQ(*r().game.map, "mp_jor1");
@@ -336,3 +356,42 @@ TEST_F(StatusQuery, RandomRepliesNeverBreakTheRelay)
 }
 
 } // namespace
+
+// A reply is believed only for the query it answers and only for as many players
+// as the server has room for; players of the log always find a slot.
+TEST_F(StatusQuery, RepliesNeitherLingerNorCrowdOutTheLogsPlayers)
+{
+    r().settings.showconnectinfo = 0;
+    auto players = [](const std::string& stem, int n) {
+        std::string lines;
+        for (int i = 0; i < n; ++i)
+            lines += "1 2 \"" + stem + std::to_string(i) + "\"\n";
+        return lines;
+    };
+    // An answer that waited before the query is stale.
+    query().inbox.push_back(H + "\n\\mapname\\mp_stale\n" + players("old", 3));
+    answer(H + "\n\\mapname\\mp_fresh\\sv_maxclients\\3\n" + players("new", 5));
+    run_status_query(r());
+    EXPECT_EQ(*r().game.map, "mp_fresh");
+    EXPECT_EQ(named("old0"), nullptr);
+    EXPECT_NE(named("new2"), nullptr);
+    EXPECT_EQ(named("new3"), nullptr); // room for three
+    EXPECT_EQ(r().players.playercount, 3);
+
+    // Replies fill the whole table with strangers; a kill between two players new
+    // to the log still counts, and the log's players are never given up for them.
+    for (int round = 0; r().players.playercount < kMaxPlayers && round < 100; ++round) {
+        answer(H + "\n\\mapname\\mp_fresh\n" + players("s" + std::to_string(round) + "x", 64));
+        run_status_query(r());
+    }
+    ASSERT_EQ(r().players.playercount, kMaxPlayers);
+    named_player_event(r(), "Yan", "Zed", kKillOrdinary, 1);
+    ASSERT_NE(named("Yan"), nullptr);
+    ASSERT_NE(named("Zed"), nullptr);
+    EXPECT_EQ(named("Zed")->kills, 1);
+    EXPECT_EQ(named("Yan")->deaths, 1);
+    answer(H + "\n\\mapname\\mp_fresh\n" + players("late", 64));
+    run_status_query(r());
+    EXPECT_EQ(named("Zed")->kills, 1);
+    EXPECT_NE(named("Yan"), nullptr);
+}

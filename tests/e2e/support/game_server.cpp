@@ -82,6 +82,12 @@ void GameServer::forge_from_other_port(const std::string& reply)
     forged_ = reply;
 }
 
+void GameServer::set_reply_maker(std::function<std::string(int n)> maker)
+{
+    std::lock_guard<std::mutex> lock(mutex_);
+    maker_ = std::move(maker);
+}
+
 void GameServer::serve()
 {
     char buf[2048];
@@ -96,15 +102,21 @@ void GameServer::serve()
             continue;
         ++requests_;
         std::string reply, forged;
+        std::function<std::string(int)> maker;
         {
             std::lock_guard<std::mutex> lock(mutex_);
             reply = reply_;
             forged = forged_;
+            maker = maker_;
         }
         if (!forged.empty())
             sendto(forger_, forged.data(), forged.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
-        for (int i = 0; i < answers_ && !reply.empty(); ++i)
-            sendto(sock_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        for (int i = 0; i < answers_; ++i) {
+            if (maker)
+                reply = maker(made_++);
+            if (!reply.empty())
+                sendto(sock_, reply.data(), reply.size(), 0, reinterpret_cast<sockaddr*>(&from), len);
+        }
     }
 }
 

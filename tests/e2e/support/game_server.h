@@ -4,6 +4,7 @@
 #pragma once
 
 #include <atomic>
+#include <functional>
 #include <mutex>
 #include <string>
 #include <thread>
@@ -27,6 +28,8 @@ public:
     int port() const { return port_; }
 
     void set_reply(const std::string& reply);
+    // Each answer made anew: the reply for the n-th answer sent (from 0).
+    void set_reply_maker(std::function<std::string(int n)> maker);
     // Before each real answer, a forged one from another port of this machine.
     void forge_from_other_port(const std::string& reply);
     // How many times each request is answered (1 unless set; 0 is a silent server).
@@ -44,6 +47,8 @@ private:
     std::atomic<int> answers_{1};
     std::mutex mutex_;
     std::string reply_;
+    std::function<std::string(int)> maker_;
+    int made_ = 0;
     std::string forged_;
     std::thread thread_;
 };
