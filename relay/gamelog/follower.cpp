@@ -73,8 +73,27 @@ bool worth_reading(const LogFollower& lf)
            !std::memchr(lf.logbuf.data() + lf.logstart, '\n', static_cast<std::size_t>(unread));
 }
 
+// Before the follower turns to a new file: the complete lines read from the old
+// one stay to be handled first; a line the old file never finished is dropped
+// (the new file's first bytes must not be glued to it).
+void keep_complete_lines(LogFollower& lf)
+{
+    const char* base = lf.logbuf.data();
+    int end = lf.logfill;
+    while (end > lf.logstart && base[end - 1] != '\n')
+        --end;
+    lf.bytesconsumed += lf.logfill - end;
+    if (end == lf.logstart) {
+        empty_buffer(lf);
+        return;
+    }
+    lf.logfill = end;
+    lf.logbuf[static_cast<std::size_t>(end)] = 0;
+    lf.skipping = false;
+}
+
 // The game truncated the log or a new file replaced it: start over at the
-// beginning of what is there now.
+// beginning of what is there now, after the lines read from the old one.
 void follow_new_file(Relay& r)
 {
     LogFollower& lf = r.log;
@@ -88,7 +107,7 @@ void follow_new_file(Relay& r)
         trace(r, 11, "log truncated at %lld bytes, reading from the start\r\n", open_now.size);
         r.platform->file_seek(lf.logstream, 0);
         lf.readpos = 0;
-        empty_buffer(lf);
+        keep_complete_lines(lf);
         return;
     }
     FileStat at_path = r.platform->file_stat(*r.settings.logfile);
@@ -103,7 +122,7 @@ void follow_new_file(Relay& r)
         lf.logstream = fh;
         lf.identity = r.platform->file_stat_handle(fh).identity;
         lf.readpos = 0;
-        empty_buffer(lf);
+        keep_complete_lines(lf);
     }
 }
 

@@ -4,6 +4,7 @@
 #include <gtest/gtest.h>
 
 #include <chrono>
+#include <cstdio>
 #include <memory>
 #include <string>
 #include <vector>
@@ -168,4 +169,35 @@ TEST_F(ConsoleRelayE2E, StatusBlockAfterSeventyQuietSeconds)
     EXPECT_EQ(rest[1].text, C("1,7") + " Team mode on:" + C("4") + " Red RED" + C("0") + C("11") + " Blue BLUE");
     EXPECT_EQ(rest[2].text, C("1,14") + " SCORE:" + C("4") + " Red " + C("1,14") + "-" + C("11") + " Blue" + C("1,14") + ":" +
                                 C("4") + " 0 " + C("1,14") + "-" + C("11") + " 0");
+}
+
+// The game cuts or replaces its log while reports of lines already read are still
+// being paced out: every one of them is reported, once, before the new log's.
+TEST_F(ConsoleRelayE2E, LinesReadBeforeTheLogIsCutOrReplacedAreAllReported)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "cut");
+        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
+        if (!relay.running())
+            start_relay({});
+        std::string kills;
+        for (int i = 1; i <= 12; ++i)
+            kills += "Bob" + std::to_string(i) + " was shot by Alice's M4\n";
+        dir.append("qconsole.log", kills);
+        // While the first reports go out, the log starts anew.
+        ASSERT_TRUE(next_report(20000)) << relay.output();
+        if (replaced) {
+            const std::string fresh = dir.write("qconsole.log.new", "Alice has taken the Blue Flag!\n");
+            ASSERT_EQ(std::rename(fresh.c_str(), logfile.c_str()), 0);
+        } else {
+            dir.write("qconsole.log", "Alice has taken the Blue Flag!\n");
+        }
+        auto got = reports(12, 20000);
+        ASSERT_EQ(got.size(), 12u) << relay.output() << watcher.transcript();
+        for (int i = 0; i < 11; ++i)
+            EXPECT_NE(got[static_cast<std::size_t>(i)].text.find(" Bob" + std::to_string(i + 2) + "\x0f"), std::string::npos)
+                << got[static_cast<std::size_t>(i)].text;
+        EXPECT_NE(got[11].text.find("has taken the Blue Flag!"), std::string::npos) << got[11].text;
+        EXPECT_FALSE(next_report(3000)) << "a line reported twice";
+    }
 }

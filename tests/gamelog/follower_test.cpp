@@ -165,6 +165,35 @@ TEST_F(Follower, TruncatedOrReplacedLogIsReadFromItsStart)
     EXPECT_EQ(g_lines, (std::vector<std::string>{"line 1", "line 2", "line 3", "fresh 1", "old tail", "new 1", "new 2"}));
 }
 
+// Lines read but still waiting their turn (reports are paced) when the log is cut
+// or replaced are handled first, all of them; a line the old file never finished
+// is dropped rather than joined to the new file's first line.
+TEST_F(Follower, LinesWaitingWhenTheLogIsCutOrReplacedAreAllHandled)
+{
+    for (const bool replaced : {false, true}) {
+        SCOPED_TRACE(replaced ? "replaced" : "truncated");
+        g_lines.clear();
+        r.log = LogFollower{};
+        r.log.processor = record_line;
+        t.fake.replace_file("qconsole.log", "");
+        open_log(r);
+        t.fake.append_file("qconsole.log", numbered(1, 12) + "half a li");
+        pass();
+        ASSERT_EQ(g_lines.size(), 6u);
+        if (replaced)
+            t.fake.replace_file("qconsole.log", "new 1\n");
+        else
+            t.fake.write_file("qconsole.log", "new 1\n");
+        for (int i = 0; i < 4; ++i)
+            pass();
+        std::vector<std::string> want;
+        for (int i = 1; i <= 12; ++i)
+            want.push_back("line " + std::to_string(i));
+        want.push_back("new 1");
+        EXPECT_EQ(g_lines, want);
+    }
+}
+
 TEST_F(Follower, CloseLogStartsOverOnTheNextOpen)
 {
     t.fake.write_file("qconsole.log", numbered(1, 3));
