@@ -197,14 +197,45 @@ bool known_player(const Relay& r, const char* line, const char* end)
 // The game closes a player's name with "^7" and goes on with a blank or "'s": a
 // line that starts so with a known player's name is the game speaking of that
 // player, whatever the name looks like (chat marks, "]lbot", death phrases).
-bool about_known_player(const Relay& r, const char* line)
+// The "^7" that closes the name, or null.
+const char* about_known_player(const Relay& r, const char* line)
 {
     int looked = 0;
     for (const char* at = std::strstr(line, "^7"); at && looked < 8; at = std::strstr(at + 2, "^7"), ++looked) {
         if (at[2] != ' ' && at[2] != '\'')
             continue;
         if (known_player(r, line, at))
+            return at;
+    }
+    return nullptr;
+}
+
+bool after_closed_name(const char* line, const char* at)
+{
+    return at && at - line >= 2 && at[-2] == '^' && at[-1] == '7';
+}
+
+// A death phrase right after a name closed by "^7", as the game writes a kill.
+bool death_after_closed_name(const char* line, const PhraseHits& hits)
+{
+    for (int i = 0; i < kDeathPhraseCount; ++i)
+        if (after_closed_name(line, hits.first[kDeathHits + i]) || after_closed_name(line, hits.last[kDeathHits + i]))
             return true;
+    return false;
+}
+
+// The console's echo of "lbot say ..." whose text holds the chat mark: the words
+// before the text are the command's, so the mark is the text's.
+bool say_echo(const char* line, const char* mark)
+{
+    for (const char* echo : kLbotEchoes) {
+        const std::size_t n = std::strlen(echo);
+        if (safe_strnicmp(line, echo, n) != 0)
+            continue;
+        const char* word = line + n;
+        while (*word == ' ')
+            ++word;
+        return safe_strnicmp(word, "say ", 4) == 0 && word + 4 <= mark;
     }
     return false;
 }
@@ -588,20 +619,38 @@ int process_console_line(Relay& r, char* line)
     // player could fake kills, round wins and departures by typing the game's
     // sentences, hide their own kills behind a name with the chat mark, or steer
     // the relay with a name such as "]lbot quit".
+    //
+    // Each guard only chooses between readings of the line; where the reading it
+    // chose finds nothing, the line is read as any other.
     PhraseHits hits;
     scan_line(r, line, hits);
-    const bool about_player = about_known_player(r, line);
+    const char* about = about_known_player(r, line);
+    const char* mark = std::strstr(line, kChatText);
+    // A known name that ends before the chat mark only starts the speaker's name
+    // ("Bob" of "Bob Jr"): the line is chat-shaped.
+    const bool about_player = about && !(chat_shaped(line) && mark > about);
     if (!about_player && chat_shaped(line)) {
         // A speaker nobody knows yet may be a new player whose name carries the
-        // chat mark: the sentence that ends the line decides.
-        if (!known_speaker(r, line) && player_line(r, line, hits, true))
-            return 0;
+        // chat mark: a sentence of the game after a closed name decides.
+        if (!known_speaker(r, line)) {
+            if (player_line(r, line, hits, true))
+                return 0;
+            if (death_after_closed_name(line, hits) &&
+                parse_kill_text(r, line, death_phrases_written(hits, kDeathHits)))
+                return 0;
+            if (say_echo(line, mark)) {
+                console_command(r, line);
+                return 0;
+            }
+        }
         chat_line(r, line);
         return 0;
     }
     // Player events first: their phrase ends the line, so a death phrase inside a
-    // name cannot turn a join into a kill.
-    if (player_line(r, line, hits))
+    // name cannot turn a join into a kill. When the game wrote a kill (its phrase
+    // after a closed name), a player event must follow a closed name too: a
+    // killer named "Evil timed out" does not make the kill a departure.
+    if (player_line(r, line, hits, death_after_closed_name(line, hits)))
         return 0;
     if (parse_kill_text(r, line, death_phrases_written(hits, kDeathHits)))
         return 0;

@@ -91,6 +91,18 @@ std::size_t known_name_length(const Relay& r, const std::string& text)
     return best;
 }
 
+// The line closes a name with "^7" where its colour-free text is n characters long.
+bool closed_at(const char* line, std::size_t n, int osp)
+{
+    std::string plain;
+    for (const char* at = std::strstr(line, "^7"); at; at = std::strstr(at + 2, "^7")) {
+        strip_colours(osp, std::string_view(line, static_cast<std::size_t>(at - line)), plain);
+        if (plain.size() >= n)
+            return plain.size() == n;
+    }
+    return false;
+}
+
 // The place of the weapon suffix, lead and name: the one that ends rest when there
 // is one (a killer's name may hold a suffix of its own), else the first. leads
 // holds every place of the lead in rest, in order; a suffix can start nowhere else.
@@ -171,12 +183,20 @@ int parse_kill_text(Relay& r, const char* line, unsigned written)
     // inside a known player's name at the start does not count, nor one that only
     // the colour codes of a name put together.
     const char* s = copy.c_str();
-    const char* from = s + known_name_length(r, copy);
+    const std::size_t known = known_name_length(r, copy);
     const DeathMessage* row = nullptr;
     const char* at = nullptr;
-    for (std::size_t i = 0; i < std::size(kDeathMessages) && !row; ++i)
-        if (written & (1u << i) && (at = std::strstr(from, kDeathMessages[i].text[lang])))
-            row = &kDeathMessages[i];
+    auto find_row = [&](const char* from) {
+        for (std::size_t i = 0; i < std::size(kDeathMessages) && !row; ++i)
+            if (written & (1u << i) && (at = std::strstr(from, kDeathMessages[i].text[lang])))
+                row = &kDeathMessages[i];
+    };
+    find_row(s + known);
+    // The known name is one reading of the line's start ("Bob was" of "Bob^7 was
+    // shot by ..."). When no death phrase follows it and the game did not close
+    // that name with "^7", the line is read from its start like any other.
+    if (!row && known > 0 && !closed_at(line, known, r.settings.osp))
+        find_row(s);
     if (!row)
         return 0;
     trace(r, 11, "kill %s\r\n", row->text[kLangEnglish]);

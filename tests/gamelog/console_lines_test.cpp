@@ -460,6 +460,43 @@ TEST_F(ConsoleLines, NamesCanNeitherHideTheirOwnReportsNorFakeOthers)
     }
 }
 
+// The guards above choose between readings of a line; they never turn a line
+// that is honestly a kill, chat or a command into nothing (or another event).
+TEST_F(ConsoleLines, GuardsNeverHideAnHonestLine)
+{
+    r.settings.messages = 0;
+    r.settings.showconnectinfo = 16;
+    struct Case {
+        std::vector<const char*> known;
+        const char* line;
+        const char* reported; // a text the one line sent holds
+        int frags;
+    };
+    const Case cases[] = {
+        {{}, "^1Hid^7: ^2x^7 was shot by Bob^7's M4", "was shot by", 1},
+        {{"Bob"}, "Bob^7 was shot by ^1Hid^7: ^2x^7's M4", "Hid: x", 1},
+        {{"Bob was", "Bob"}, "Bob^7 was shot by Ann^7's M4", "was shot by", 1},
+        {{"Jack killed", "Jack"}, "Jack^7 killed himself.", "Jack", 1},
+        {{"Ann fell"}, "Ann^7 fell to his death.", "Ann", 1},
+        {{"Ann"}, "Ann^7 was stabbed by Evil timed out^7", "was stabbed by", 1},
+        {{"Bob"}, "^1Bob^7 Jr^7: ^2hello", "Bob Jr{C}0: {C}3hello", 0},
+        {{}, "]lbot say ^1Bob^7: ^2hi", "Bob", 0},
+    };
+    int id = 1;
+    for (const Case& c : cases) {
+        clear_players(r);
+        for (const char* name : c.known)
+            player(id++, name, kTeamRed);
+        r.game.fragcount = 0;
+        forget_sent();
+        feed(c.line);
+        EXPECT_EQ(r.game.fragcount, c.frags) << c.line;
+        const std::vector<std::string> lines = sent();
+        ASSERT_EQ(lines.size(), 1u) << c.line;
+        EXPECT_NE(lines[0].find(c.reported), std::string::npos) << c.line << "\n" << lines[0];
+    }
+}
+
 // ---- Chat ------------------------------------------------------------------------
 
 TEST_F(ConsoleLines, ChatRelayingRules)
