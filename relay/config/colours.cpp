@@ -224,6 +224,8 @@ bool general_key(Relay& r, const std::string& key, const char* value)
             return false;
         }
         s.discordwebhook = std::string(value);
+    } else if (key == "statusdir") {
+        s.statusdir = std::string(value);
     } else if (key == "discordformat") {
         if (safe_stricmp(value, "plain") == 0)
             s.discordplain = 1;
@@ -299,6 +301,7 @@ void load_colours(Relay& r, const char* filename)
     // a webhook taken out of the file is no longer used.
     r.settings.discordwebhook.reset();
     r.settings.discordplain = 0;
+    r.settings.statusdir.reset();
     Reading rd;
     std::size_t pos = 0;
     while (pos < content.size()) {

@@ -97,6 +97,11 @@ struct Platform {
     virtual FileStat file_stat_handle(int fh) = 0;
     // Reads a whole file; false when it cannot be opened or read completely.
     virtual bool read_file(const std::string& path, std::string& out) = 0;
+    // Replaces the file at path with content in one step, readable by everybody:
+    // a new file is written beside it and renamed over it, so a reader sees the
+    // old file or the new one, never a part; a symbolic link at path is replaced,
+    // not followed. False with the reason in why.
+    virtual bool replace_file(const std::string& path, const std::string& content, std::string& why) = 0;
 
     // Name resolution (IPv4, network byte order; 0 when unknown).
     virtual uint32_t resolve_name(const char* host) = 0;

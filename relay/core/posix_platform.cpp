@@ -592,3 +592,43 @@ bool PosixPlatform::http_result(int request, HttpAnswer& out)
 {
     return http_.result(request, out);
 }
+
+bool PosixPlatform::replace_file(const std::string& path, const std::string& content, std::string& why)
+{
+    const std::size_t slash = path.rfind('/');
+    const std::string dir = slash == std::string::npos ? std::string() : path.substr(0, slash + 1);
+    const std::string temp = dir + "." + path.substr(slash == std::string::npos ? 0 : slash + 1) + ".new";
+    // A left-over of an earlier run (or anything planted there) goes first; the
+    // new file is created afresh and never through a link.
+    ::unlink(temp.c_str());
+    int fd = ::open(temp.c_str(), O_WRONLY | O_CREAT | O_EXCL | O_NOFOLLOW | O_CLOEXEC, 0644);
+    if (fd < 0) {
+        why = std::strerror(errno);
+        return false;
+    }
+    fchmod(fd, 0644); // readable by the web server and node_exporter whatever the umask
+    std::size_t done = 0;
+    while (done < content.size()) {
+        ssize_t n = ::write(fd, content.data() + done, content.size() - done);
+        if (n < 0 && errno == EINTR)
+            continue;
+        if (n <= 0) {
+            why = std::strerror(n < 0 ? errno : EIO);
+            ::close(fd);
+            ::unlink(temp.c_str());
+            return false;
+        }
+        done += static_cast<std::size_t>(n);
+    }
+    if (::close(fd) != 0) {
+        why = std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    if (::rename(temp.c_str(), path.c_str()) != 0) {
+        why = std::strerror(errno);
+        ::unlink(temp.c_str());
+        return false;
+    }
+    return true;
+}

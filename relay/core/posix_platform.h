@@ -22,6 +22,7 @@ struct PosixPlatform final : Platform {
     FileStat file_stat(const std::string& path) override;
     FileStat file_stat_handle(int fh) override;
     bool read_file(const std::string& path, std::string& out) override;
+    bool replace_file(const std::string& path, const std::string& content, std::string& why) override;
     uint32_t resolve_name(const char* host) override;
     uint32_t dotted_address(const char* text) override;
     int sock_create(bool tcp) override;

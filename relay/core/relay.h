@@ -16,6 +16,7 @@
 #include "relay/players/table.h"
 #include "relay/query/query_state.h"
 #include "relay/sinks/sinks.h"
+#include "relay/status/status_files.h"
 
 struct Relay {
     explicit Relay(Platform& p) : platform(&p)
@@ -39,4 +40,5 @@ struct Relay {
     QueryState query;
     ConsoleState console;
     DiscordSink discord;
+    StatusFiles status;
 };

@@ -87,6 +87,8 @@ struct BotSettings {
     // passwords), as an ansi block or, with discordplain, as plain text.
     Text discordwebhook;
     int discordplain = 0;
+    // The live status files (status.json, index.html, metrics.prom) go here.
+    Text statusdir;
 
     // Marks: the setting was given on the command line (the colour file read at
     // start then leaves it alone once).

@@ -522,6 +522,8 @@ bool player_line(Relay& r, const char* line, const PhraseHits& hits, bool closed
         // Act on the id only when it is this player's: a full table registers
         // nobody, and the answer must not make another player change team or leave.
         const bool known = id >= 0 && safe_strcmp(player_name(r, id), name.c_str()) == 0;
+        if (known && rawname != name)
+            set_player_colours(r, id, rawname);
         if (known && p.team != kTeamUnknown)
             set_player_team(r, id, p.team);
         if (known && p.removes)

@@ -258,6 +258,8 @@ int take_log_lines(Relay& r)
         else
             break;
     }
+    if (taken > 0)
+        lf.lastline = r.platform->now();
     return handled;
 }
 

@@ -29,6 +29,7 @@ struct LogFollower {
     bool historypending = true;
     long long historyend = 0;   // bytesconsumed at the end of the history
     bool historyline = false;   // the line with its processor is history
+    long long lastline = 0;     // when a pass last handled a line (seconds)
     // Replaces the mode's line processor when set (used by tests to watch lines).
     int (*processor)(Relay&, char*) = nullptr;
 };

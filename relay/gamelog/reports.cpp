@@ -31,6 +31,8 @@ constexpr GameTypeName kGameTypes[] = {
     {kGameTdm, "Team Death Match"},
 };
 
+} // namespace
+
 const char* gametype_name(int code)
 {
     for (const GameTypeName& g : kGameTypes)
@@ -38,8 +40,6 @@ const char* gametype_name(int code)
             return g.name;
     return "Unknown";
 }
-
-} // namespace
 
 const char* make_time(Relay& r, long long start, long long now, int maptime)
 {

@@ -12,3 +12,5 @@ void report_map(Relay& r, const char* target);
 void report_timelimit(Relay& r, const char* target);
 void report_scorelimit(Relay& r, const char* target);
 void report_gametype(Relay& r, const char* target);
+// The name of a game type code ("Capture The Flag"; "Unknown" for none).
+const char* gametype_name(int code);

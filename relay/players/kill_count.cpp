@@ -275,6 +275,7 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
         text.add((*w->suicidetext)[lang]);
         if (v.rec)
             v.rec->suicides += 1;
+        ++r.kills.suicidestotal;
     } else {
         if (!w)
             phrase = kShot[lang];
@@ -290,11 +291,13 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
             text.add(kWeaponLead[lang]).add(w->name);
 
         if (on_a_side(k.team) && k.team == v.team) {
+            ++r.kills.teamkillstotal;
             if (k.rec)
                 k.rec->teamkills += 1;
             if (v.rec)
                 v.rec->teamkilled += 1;
         } else {
+            ++r.kills.killstotal;
             if (k.rec)
                 k.rec->kills += 1;
             if (v.rec)

@@ -104,6 +104,13 @@ void delete_player(Relay& r, int id)
     r.players.slots[i] = PlayerRecord{};
 }
 
+void set_player_colours(Relay& r, int id, const std::string& coloured)
+{
+    int i = slot_of(r.players, id);
+    if (i >= 0 && (!r.players.slots[i].coloured || *r.players.slots[i].coloured != coloured))
+        r.players.slots[i].coloured = coloured;
+}
+
 void set_player_name(Relay& r, int id, const char* name)
 {
     int i = slot_of(r.players, id);
@@ -149,8 +156,10 @@ const char* player_name(const Relay& r, int id)
 void set_ping_by_name(Relay& r, const char* name, int ping)
 {
     int i = slot_by_name(r, name, 11);
-    if (i >= 0)
+    if (i >= 0) {
         r.players.slots[i].ping = ping;
+        r.players.slots[i].queried = true;
+    }
 }
 
 void set_score_by_name(Relay& r, const char* name, int score)

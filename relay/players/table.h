@@ -28,6 +28,8 @@ struct PlayerRecord {
     // Known from a status reply only, not from the log: its slot goes to a player
     // of the log when the table is full.
     bool fromreply = false;
+    bool queried = false; // score and ping are a status reply's
+    Text coloured;        // the name with its game colours, when the log showed them
 };
 
 struct TeamState {
@@ -61,6 +63,8 @@ int reply_only_slot(const PlayerTable& t);
 void add_player(Relay& r, int id);
 void delete_player(Relay& r, int id);
 void set_player_name(Relay& r, int id, const char* name);
+// The name as the game wrote it, with its colour codes (shown by the status page).
+void set_player_colours(Relay& r, int id, const std::string& coloured);
 void set_player_team(Relay& r, int id, int team);
 void set_player_score(Relay& r, int id, int score, int ping);
 int team_of(const Relay& r, int id);

@@ -15,4 +15,6 @@ struct QueryState {
     bool replycut = false;
     // Room for players the reply's server states (sv_maxclients; 0 unknown).
     int maxclients = 0;
+    long long lastanswer = 0; // when the game server last answered (seconds)
+    long long answers = 0;    // answers taken
 };

@@ -207,6 +207,8 @@ int receive_status(Relay& r)
                 trace(r, 11, "%ld bytes dropped, reply buffer full\r\n", n);
             } else {
                 trace(r, 11, "%ld bytes received from UDP host\r\n", n);
+                r.query.lastanswer = p.now();
+                ++r.query.answers;
                 q.replyfill += static_cast<int>(n);
                 // A datagram that filled the rest may have been longer.
                 if (static_cast<std::size_t>(n) == room)

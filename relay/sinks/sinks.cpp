@@ -1,21 +1,29 @@
 #include "relay/sinks/sinks.h"
 
+#include <algorithm>
+
 #include "relay/core/relay.h"
 #include "relay/discord/sink.h"
 
 void report_to_sinks(Relay& r, const char* text)
 {
+    status_report(r, text);
     discord_line(r, text);
 }
 
 void pump_sinks(Relay& r)
 {
+    status_pump(r);
     discord_pump(r);
 }
 
 long long sinks_due_ms(const Relay& r)
 {
-    return discord_due_ms(r);
+    const long long status = status_due_ms(r);
+    const long long discord = discord_due_ms(r);
+    if (status < 0)
+        return discord;
+    return discord < 0 ? status : std::min(status, discord);
 }
 
 void pause_with_sinks(Relay& r, long long ms)

@@ -489,3 +489,14 @@ bool FakePlatform::http_result(int request, HttpAnswer& out)
     out = h.answer;
     return true;
 }
+
+bool FakePlatform::replace_file(const std::string& path, const std::string& content, std::string& why)
+{
+    if (!replace_failure.empty()) {
+        why = replace_failure;
+        return false;
+    }
+    ++replaces;
+    replace_file(path, std::string_view(content));
+    return true;
+}

@@ -103,6 +103,10 @@ struct FakePlatform : Platform {
     FileStat file_stat(const std::string& path) override;
     FileStat file_stat_handle(int fh) override;
     bool read_file(const std::string& path, std::string& out) override;
+    // replace_file fails with this reason when set (a full disk, a removed directory).
+    std::string replace_failure;
+    int replaces = 0;
+    bool replace_file(const std::string& path, const std::string& content, std::string& why) override;
     uint32_t resolve_name(const char* host) override;
     uint32_t dotted_address(const char* text) override;
     int sock_create(bool tcp) override;
