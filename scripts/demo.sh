@@ -119,6 +119,14 @@ else
   options=(-z -m -c)
 fi
 : > "$work/$logname"
+# The live status files of the match: status.json, index.html, metrics.prom.
+mkdir -p "$work/status"
+chmod 755 "$work/status"
+echo "statusdir=$work/status" >> "$work/irccolors_sof2.cfg"
+echo "Live status page: $work/status/index.html (serve the folder, e.g."
+echo "  python3 -m http.server --bind 127.0.0.1 --directory $work/status 8080"
+echo "and open http://127.0.0.1:8080/ ; metrics for node_exporter: $work/status/metrics.prom)"
+echo
 # A game server on this machine is named by host name: the address 127.0.0.1 is
 # reserved for the local game client that receives the in-game answers.
 (cd "$work" && exec "$root/build/tidecore" "${options[@]}" -w localhost -d "$gport" -p "$port" \

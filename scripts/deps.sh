@@ -11,6 +11,9 @@ packages+=(libgnutls28-dev pkg-config openssl)
 packages+=(libcurl4-gnutls-dev nlohmann-json3-dev)
 # The tests' webhook stand-in (Python's own HTTP server and JSON).
 packages+=(python3)
+# The live status files' tests: the page in headless Chromium, promtool for the
+# metrics, node_exporter's textfile collector serving them.
+packages+=(chromium prometheus prometheus-node-exporter)
 # The micro-benchmarks of bench/ (built, not run, by the tests).
 packages+=(libbenchmark-dev)
 # The Debian package and its tests: dpkg-shlibdeps and file for cpack, groff and

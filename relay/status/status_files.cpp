@@ -204,8 +204,10 @@ void status_pump(Relay& r)
 long long status_due_ms(const Relay& r)
 {
     const StatusFiles& st = r.status;
-    if (st.dir.empty() || !r.settings.statusdir)
+    if (!r.settings.statusdir)
         return -1;
+    if (st.dir != *r.settings.statusdir)
+        return 0; // a directory not taken up yet: at once
     const long long gap = st.failing ? kRetryMs : st.dirty ? kStatusMinGapMs : kStatusRefreshMs;
     return st.written_ms + gap;
 }
