@@ -3,6 +3,7 @@
 reference command over the same data, measured in the same run.
 
   bench.py catchup  [--lines N]   catch-up throughput: -r not connected, -g connected
+  bench.py status   [--lines N]   console catch-up with and without the live status files
   bench.py idle     [--seconds S] idle CPU and wake-ups, connected and joined
   bench.py latency  [--samples K] log append -> bytes at the IRC server
   bench.py rss                    peak resident size with 1000 players
@@ -186,11 +187,16 @@ def row(name, figure, reference):
     sys.stdout.flush()
 
 
-def catchup(binary, kind, mode, lines):
+def catchup(binary, kind, mode, lines, statusdir=False):
     """Lines a second from the first log byte read to the end of the held-back
-    part, found by a marker line appended at start (the first line reported)."""
+    part, found by a marker line appended at start (the first line reported).
+    With statusdir the relay keeps its live status files meanwhile."""
     logpath = log_file(kind, lines)
     work = tempfile.mkdtemp(dir=WORK)
+    if statusdir:
+        os.mkdir(os.path.join(work, "status"))
+        with open(os.path.join(work, "irccolors_sof2.cfg"), "w") as f:
+            f.write("[general]\nstatusdir=%s\n" % os.path.join(work, "status"))
     path = os.path.join(work, "game.log")
     subprocess.run(["cp", logpath, path], check=True)
     sink = Sink()
@@ -236,6 +242,18 @@ def cmd_catchup(a):
             row("catch-up %s -%s%s (%d lines)" % (kind, mode, " connected" if mode == "g" else "", a.lines),
                 "%.0f lines/s (%.2f s, cpu %.2f s)" % (rate, secs, cpu),
                 "grep -c '%s': %.3f s (%.1fx)" % (needle, gsecs, secs / gsecs))
+
+
+def cmd_status(a):
+    """The cost of the status files to a catch-up: the same log, alternately
+    without and with them, best of three each."""
+    without, with_files = [], []
+    for _ in range(3):
+        without.append(catchup(a.binary, "console", "r", a.lines)[1])
+        with_files.append(catchup(a.binary, "console", "r", a.lines, statusdir=True)[1])
+    base, cost = min(without), min(with_files)
+    row("catch-up console -r (%d lines)" % a.lines, "with status files %.3f s" % cost,
+        "without %.3f s (%+.1f %%)" % (base, (cost - base) / base * 100))
 
 
 def joined_relay(binary, kind="console"):
@@ -359,6 +377,8 @@ def main():
     sub = p.add_subparsers(dest="cmd", required=True)
     c = sub.add_parser("catchup")
     c.add_argument("--lines", type=int, default=2000000)
+    c = sub.add_parser("status")
+    c.add_argument("--lines", type=int, default=2000000)
     c = sub.add_parser("idle")
     c.add_argument("--seconds", type=int, default=60)
     c = sub.add_parser("latency")
@@ -371,7 +391,7 @@ def main():
     c.add_argument("--reported", type=int, default=40)
     a = p.parse_args()
     os.makedirs(WORK, exist_ok=True)
-    {"catchup": cmd_catchup, "idle": cmd_idle, "latency": cmd_latency, "rss": cmd_rss, "compare": cmd_compare}[a.cmd](a)
+    {"catchup": cmd_catchup, "status": cmd_status, "idle": cmd_idle, "latency": cmd_latency, "rss": cmd_rss, "compare": cmd_compare}[a.cmd](a)
 
 
 if __name__ == "__main__":

@@ -22,6 +22,7 @@ echo "== memory over 24 hours of virtual time =="
 echo
 echo "== the relay binary =="
 python3 bench/bench.py catchup --lines 2000000
+python3 bench/bench.py status --lines 2000000
 python3 bench/bench.py idle --seconds 60
 python3 bench/bench.py latency --samples 20
 python3 bench/bench.py rss
