@@ -94,6 +94,9 @@ struct StatusFilesE2E : ::testing::Test {
 
 TEST_F(StatusFilesE2E, ThePageMetricsAndStatusOfAMatchAsTheirReadersSeeThem)
 {
+    // A link planted in place of a file is replaced, never written through.
+    const std::string victim = dir.write("victim.txt", "untouched\n");
+    ASSERT_EQ(::symlink(victim.c_str(), (statusdir + "/metrics.prom").c_str()), 0);
     ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick)));
     ASSERT_TRUE(channel.next(20000)) << relay.output();
     dir.append("qconsole.log", "^1Alice^7 joined the red team.\n"
@@ -115,8 +118,12 @@ TEST_F(StatusFilesE2E, ThePageMetricsAndStatusOfAMatchAsTheirReadersSeeThem)
     EXPECT_EQ(s["players"][0]["kills"], 1);
     EXPECT_EQ(s["relay"]["irc"]["joined"], true);
 
-    // Everybody may read the files: the web server and node_exporter are other users.
+    EXPECT_EQ(slurp(victim), "untouched\n");
     struct stat st {};
+    ASSERT_EQ(::lstat((statusdir + "/metrics.prom").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISREG(st.st_mode));
+
+    // Everybody may read the files: the web server and node_exporter are other users.
     ASSERT_EQ(::stat((statusdir + "/index.html").c_str(), &st), 0);
     EXPECT_EQ(st.st_mode & 0444, 0444u);
 
