@@ -50,33 +50,9 @@ std::string irc_plain(std::string_view text)
     return out;
 }
 
-// Text for JSON and the page: UTF-8 (Latin-1 bytes converted).
 std::string utf8(std::string_view text)
 {
-    return utf8_valid(text) ? std::string(text) : latin1_to_utf8(text);
-}
-
-const char* team_word(int team)
-{
-    switch (team) {
-    case kTeamRed: return "red";
-    case kTeamBlue: return "blue";
-    case kTeamSpectator: return "spectator";
-    default: return "none";
-    }
-}
-
-// The players in use, most kills first (fewest deaths next, then the table order).
-std::vector<const PlayerRecord*> players_by_kills(const Relay& r)
-{
-    std::vector<const PlayerRecord*> out;
-    for (int i = 0; i < r.players.playercount; ++i)
-        if (r.players.slots[i].id != -1 && r.players.slots[i].name)
-            out.push_back(&r.players.slots[i]);
-    std::stable_sort(out.begin(), out.end(), [](const PlayerRecord* a, const PlayerRecord* b) {
-        return a->kills != b->kills ? a->kills > b->kills : a->deaths < b->deaths;
-    });
-    return out;
+    return status_utf8(text);
 }
 
 json team_json(const Relay& r, const std::string& name, const Text& clantag, int score)
@@ -246,7 +222,7 @@ std::string status_json_text(const Relay& r)
         const std::string& coloured = p->coloured ? *p->coloured : *p->name;
         json one = {{"name", utf8(strip_colours(osp, coloured.c_str()))},
                     {"name_coloured", utf8(coloured)},
-                    {"team", team_word(p->team)},
+                    {"team", status_team_word(p->team)},
                     {"kills", p->kills},
                     {"deaths", p->deaths},
                     {"teamkills", p->teamkills},

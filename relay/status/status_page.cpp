@@ -12,7 +12,7 @@ namespace {
 
 std::string utf8(std::string_view text)
 {
-    return utf8_valid(text) ? std::string(text) : latin1_to_utf8(text);
+    return status_utf8(text);
 }
 
 // Styles and the script: fixed text, no data in it. The script builds every
@@ -102,16 +102,6 @@ constexpr const char* kScript = R"(<script>
 </script>
 )";
 
-const char* team_word(int team)
-{
-    switch (team) {
-    case kTeamRed: return "red";
-    case kTeamBlue: return "blue";
-    case kTeamSpectator: return "spectator";
-    default: return "none";
-    }
-}
-
 std::string clock_of(long long t)
 {
     char buf[16];
@@ -121,6 +111,33 @@ std::string clock_of(long long t)
 }
 
 } // namespace
+
+std::string status_utf8(std::string_view text)
+{
+    return utf8_valid(text) ? std::string(text) : latin1_to_utf8(text);
+}
+
+const char* status_team_word(int team)
+{
+    switch (team) {
+    case kTeamRed: return "red";
+    case kTeamBlue: return "blue";
+    case kTeamSpectator: return "spectator";
+    default: return "none";
+    }
+}
+
+std::vector<const PlayerRecord*> players_by_kills(const Relay& r)
+{
+    std::vector<const PlayerRecord*> out;
+    for (int i = 0; i < r.players.playercount; ++i)
+        if (r.players.slots[i].id != -1 && r.players.slots[i].name)
+            out.push_back(&r.players.slots[i]);
+    std::stable_sort(out.begin(), out.end(), [](const PlayerRecord* a, const PlayerRecord* b) {
+        return a->kills != b->kills ? a->kills > b->kills : a->deaths < b->deaths;
+    });
+    return out;
+}
 
 std::string html_escape(std::string_view text)
 {
@@ -186,15 +203,8 @@ std::string render_status_page(const Relay& r)
                 "<div class=\"score\">" + std::to_string(t.score) + "</div></div>\n";
     page += "</div>\n<table>\n<thead><tr><th>Player</th><th>Team</th><th>Kills</th><th>Deaths</th><th>Team kills</th></tr></thead>\n"
             "<tbody id=\"players\">\n";
-    std::vector<const PlayerRecord*> players;
-    for (int i = 0; i < r.players.playercount; ++i)
-        if (r.players.slots[i].id != -1 && r.players.slots[i].name)
-            players.push_back(&r.players.slots[i]);
-    std::stable_sort(players.begin(), players.end(), [](const PlayerRecord* a, const PlayerRecord* b) {
-        return a->kills != b->kills ? a->kills > b->kills : a->deaths < b->deaths;
-    });
-    for (const PlayerRecord* p : players) {
-        const char* team = team_word(p->team);
+    for (const PlayerRecord* p : players_by_kills(r)) {
+        const char* team = status_team_word(p->team);
         page += std::string("<tr class=\"") + team + "\"><td>" + html_coloured(utf8(p->coloured ? *p->coloured : *p->name)) +
                 "</td><td>" + team + "</td><td>" + std::to_string(p->kills) + "</td><td>" + std::to_string(p->deaths) +
                 "</td><td>" + std::to_string(p->teamkills) + "</td></tr>\n";
