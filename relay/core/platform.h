@@ -108,12 +108,9 @@ struct Platform {
     // Dotted-address conversion; an unparsable text gives 0xFFFFFFFF.
     virtual uint32_t dotted_address(const char* text) = 0;
 
-    // Sockets (IPv4). Handles are positive; -1 means failure.
-    virtual int sock_create(bool tcp) = 0;
+    // Sockets (made by sock_create_for below). Handles are positive; -1 means failure.
     virtual int sock_bind_any(int s) = 0;
     virtual int sock_set_nonblocking(int s) = 0;
-    // Starts a connection: 0 connected, 1 in progress (would block), -1 failed.
-    virtual int sock_connect(int s, uint32_t addr, uint16_t port) = 0;
     // Waits until the socket can be written: 1 ready, 0 timed out, -1 error.
     virtual int sock_wait_writable(int s, long long timeout_ms) = 0;
     // Waits until the socket has data: 1 ready, 0 timed out, -1 error.
@@ -124,9 +121,6 @@ struct Platform {
     // Sending never raises a signal on a broken connection.
     virtual long sock_send(int s, const char* data, std::size_t len) = 0;
     virtual long sock_recv(int s, char* buf, std::size_t len) = 0;
-    // Receives one datagram (UDP): at most len bytes of it, the rest of a longer
-    // datagram is lost. from_addr (network order) and from_port tell its sender.
-    virtual long sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port) = 0;
     virtual SockErr sock_last_error() = 0;
     // With hard set the connection is reset (linger 0) instead of shut down.
     virtual int sock_close(int s, bool hard) = 0;
@@ -141,9 +135,12 @@ struct Platform {
     // Every address a host name or an IPv4 or IPv6 literal stands for, in the
     // resolver's order; empty when unknown.
     virtual std::vector<NetAddress> resolve_all(const char* host) = 0;
-    // sock_create, sock_connect and sock_recv_from for an address of either family.
+    // A socket for an address of that family; -1 on failure.
     virtual int sock_create_for(const NetAddress& a, bool tcp) = 0;
+    // Starts a connection: 0 connected, 1 in progress (would block), -1 failed.
     virtual int sock_connect_to(int s, const NetAddress& a, uint16_t port) = 0;
+    // Receives one datagram (UDP): at most len bytes of it, the rest of a longer
+    // datagram is lost. from and from_port tell its sender.
     virtual long sock_recv_from_any(int s, char* buf, std::size_t len, NetAddress& from, uint16_t& from_port) = 0;
     // Wraps a connected TCP socket in TLS: the handshake, then the server's
     // certificate checked against host and the system's trust store or, when a

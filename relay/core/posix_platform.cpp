@@ -237,11 +237,6 @@ static int create_socket(int family, bool tcp, int& last_errno)
     return s;
 }
 
-int PosixPlatform::sock_create(bool tcp)
-{
-    return create_socket(AF_INET, tcp, last_errno_);
-}
-
 int PosixPlatform::sock_bind_any(int s)
 {
     int family = AF_INET;
@@ -265,20 +260,6 @@ int PosixPlatform::sock_set_nonblocking(int s)
     if (fl < 0)
         return -1;
     return fcntl(s, F_SETFL, fl | O_NONBLOCK);
-}
-
-int PosixPlatform::sock_connect(int s, uint32_t addr, uint16_t port)
-{
-    sockaddr_in a{};
-    a.sin_family = AF_INET;
-    a.sin_addr.s_addr = addr;
-    a.sin_port = htons(port);
-    if (::connect(s, reinterpret_cast<sockaddr*>(&a), sizeof a) == 0)
-        return 0;
-    last_errno_ = errno;
-    if (errno == EINPROGRESS || errno == EWOULDBLOCK || errno == EAGAIN)
-        return 1;
-    return -1;
 }
 
 static int wait_for(int s, short events, long long timeout_ms)
@@ -340,24 +321,6 @@ long PosixPlatform::sock_recv(int s, char* buf, std::size_t len)
     } while (n < 0 && errno == EINTR);
     if (n < 0)
         last_errno_ = errno;
-    return static_cast<long>(n);
-}
-
-long PosixPlatform::sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port)
-{
-    sockaddr_in a{};
-    socklen_t alen = sizeof a;
-    ssize_t n;
-    do {
-        alen = sizeof a;
-        n = ::recvfrom(s, buf, len, 0, reinterpret_cast<sockaddr*>(&a), &alen);
-    } while (n < 0 && errno == EINTR);
-    if (n < 0) {
-        last_errno_ = errno;
-        return -1;
-    }
-    from_addr = a.sin_family == AF_INET ? a.sin_addr.s_addr : 0;
-    from_port = a.sin_family == AF_INET ? ntohs(a.sin_port) : 0;
     return static_cast<long>(n);
 }
 

@@ -25,16 +25,13 @@ struct PosixPlatform final : Platform {
     bool replace_file(const std::string& path, const std::string& content, std::string& why) override;
     uint32_t resolve_name(const char* host) override;
     uint32_t dotted_address(const char* text) override;
-    int sock_create(bool tcp) override;
     int sock_bind_any(int s) override;
     int sock_set_nonblocking(int s) override;
-    int sock_connect(int s, uint32_t addr, uint16_t port) override;
     int sock_wait_writable(int s, long long timeout_ms) override;
     int sock_wait_readable(int s, long long timeout_ms) override;
     int sock_pending_error(int s) override;
     long sock_send(int s, const char* data, std::size_t len) override;
     long sock_recv(int s, char* buf, std::size_t len) override;
-    long sock_recv_from(int s, char* buf, std::size_t len, uint32_t& from_addr, uint16_t& from_port) override;
     SockErr sock_last_error() override;
     int sock_close(int s, bool hard) override;
     std::string error_text() override;
