@@ -9,7 +9,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
     Relay& r = t.r();
     fuzz_guarded([&] {
         for (const std::string& line : fuzz_lines(data, size))
-            fuzz_line("]lbot " + line, [&](char* l) { return console_command(r, l); });
+            fuzz_line("]lbot " + line, [&](char* l) {
+                console_command(r, l);
+                return 0;
+            });
     });
     return 0;
 }

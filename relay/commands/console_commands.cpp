@@ -590,11 +590,11 @@ void console_reply(Relay& r, const char* text)
     r.platform->sock_send(irc.localsocket, packet.c_str(), packet.len);
 }
 
-int console_command(Relay& r, const char* line)
+void console_command(Relay& r, const char* line)
 {
     const char* rest = line ? after_prefix(line) : nullptr;
     if (!rest)
-        return 0;
+        return;
     // A log written with CR LF line ends leaves the CR on the line: it belongs to
     // no word.
     std::string text(rest);
@@ -603,34 +603,33 @@ int console_command(Relay& r, const char* line)
 
     ArgVector args;
     if (split_args(r, text.c_str(), args) == 0)
-        return 0;
+        return;
     const char* word = args.word(0);
     const bool history = r.log.historyline;
     for (const SwitchRow& row : kSwitches)
         if (safe_stricmp(word, row.word) == 0) {
             run_switch(r, row, args, history);
-            return 0;
+            return;
         }
     for (const AnswerFirstRow& row : kAnswerFirst)
         if (safe_stricmp(word, row.word) == 0) {
             if (history) {
                 if (row.past)
                     row.past(r, args);
-                return 0;
+                return;
             }
             console_reply(r, row.answer);
             row.act(r, args);
-            return 0;
+            return;
         }
     for (const CommandRow& row : kCommands)
         if (safe_stricmp(word, row.word) == 0) {
             if (history) {
                 if (row.past)
                     row.past(r, args);
-                return 0;
+                return;
             }
             row.handler(r, args);
-            return 0;
+            return;
         }
-    return 0;
 }

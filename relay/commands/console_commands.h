@@ -6,8 +6,8 @@ struct Relay;
 
 // line: the console log line, starting at "]lbot ", "]\lbot " or "]/lbot " (any
 // case). Obeys the command it carries; a line without such a prefix, without a
-// command word or with an unknown one does nothing. Always 0.
-int console_command(Relay& r, const char* line);
+// command word or with an unknown one does nothing.
+void console_command(Relay& r, const char* line);
 
 // Sends one answer to the local game client's console: a connectionless "print"
 // packet with the in-game banner before text, at most 1023 bytes in all. Dropped

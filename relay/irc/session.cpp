@@ -392,13 +392,13 @@ long long irc_upkeep_due(const Relay& r)
     return due;
 }
 
-int take_irc_lines(Relay& r)
+void take_irc_lines(Relay& r)
 {
     IrcState& irc = r.irc;
     // A line handler that sends login steps reads again; the line it is handling
     // stays at the front until it returns.
     if (irc.ircinfill < 1 || irc.handlingline)
-        return 0;
+        return;
     // A bounded number a call, so that a flood from the server cannot keep the
     // main loop from the log; the rest waits for the next pass.
     for (int taken = 0, lf; taken < kIrcLinesPerPass && (lf = find_line_end(irc)) >= 0; ++taken) {
@@ -416,7 +416,6 @@ int take_irc_lines(Relay& r)
         irc.ircinfill = rest;
         irc.ircinbuf[rest] = 0;
     }
-    return 0;
 }
 
 bool irc_lines_waiting(const Relay& r)

@@ -34,8 +34,8 @@ inline constexpr long long kProbeAnswerTime = 60;
 inline constexpr int kIrcLinesPerPass = 20;
 
 // Handles the complete lines (ended by CR LF or LF) waiting in the input buffer, at
-// most kIrcLinesPerPass of them. Always 0.
-int take_irc_lines(Relay& r);
+// most kIrcLinesPerPass of them.
+void take_irc_lines(Relay& r);
 // True when complete lines wait in the input buffer.
 bool irc_lines_waiting(const Relay& r);
 // Handles the line at the front of the input buffer (zero-terminated there).

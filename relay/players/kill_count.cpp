@@ -225,16 +225,16 @@ std::string weapon_name(int weapon, int langout)
     return b.c_str();
 }
 
-int count_kill(Relay& r, int killer, int victim, int weapon, const char* clocktext, int kind)
+void count_kill(Relay& r, int killer, int victim, int weapon, const char* clocktext, int kind)
 {
     r.game.fragcount += 1;
     if (weapon == kIgnoredWeapon)
-        return 0;
+        return;
 
     Side k;
     Side v;
     if (!look_up(r, k, killer) || !look_up(r, v, victim))
-        return 0;
+        return;
     trace(r, 11, "bid %s by team %d killed %s by team %d\r\n", shown(k.name), k.team, shown(v.name), v.team);
 
     // A missing team is guessed from the opponent's (never for the world).
@@ -310,5 +310,4 @@ int count_kill(Relay& r, int killer, int victim, int weapon, const char* clockte
     if (r.settings.showfrags)
         send_line(r, clocktext, k.colour, k.name, r.colours.default_.c_str(), phrase, v.colour, v.name,
                   r.colours.default_.c_str(), text.c_str(), killer, victim);
-    return 0;
 }

@@ -49,16 +49,16 @@ void prepare_name(Relay& r, const char* name, int& colour, LineBuf& out)
 
 } // namespace
 
-int send_line(Relay& r, const char* clocktext, int killercolour, const char* killername,
+void send_line(Relay& r, const char* clocktext, int killercolour, const char* killername,
               const char* killerstyle, const char* phrase, int victimcolour, const char* victimname,
               const char* victimstyle, const char* text, int killerid, int victimid)
 {
     if (!r.settings.showplay)
-        return 0;
+        return;
     // While catching up the line would be dropped unsent: not built at all, unless
     // the trace shows how it is built.
     if (r.settings.debuglevel < 11 && reports_held_back(r))
-        return 0;
+        return;
     trace(r, 11, "send_line %d\r\n", r.log.linesread);
 
     LineBuf killer;
@@ -89,9 +89,8 @@ int send_line(Relay& r, const char* clocktext, int killercolour, const char* kil
         if (!text)
             trace(r, 11, "UNKNOWN eind [%d]\r\n", r.log.linesread);
         if (r.settings.debuglevel < 11)
-            return 0;
+            return;
         line.start(r.colours.botinfo).add(" UNKNOWN KILL INFO!!");
     }
     send_privmsg(r, cstr(r.settings.channel), line.c_str(), 0);
-    return 0;
 }

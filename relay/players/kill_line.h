@@ -11,7 +11,7 @@ std::string showkd(Relay& r, int id);
 
 // Sends one kill line to the channel. Names, phrase and text may be null. With a
 // killer name and a phrase the line reads victim, phrase, killer, text; without
-// them (suicides, deaths by the world) victim and text. Returns 0.
-int send_line(Relay& r, const char* clocktext, int killercolour, const char* killername,
+// them (suicides, deaths by the world) victim and text.
+void send_line(Relay& r, const char* clocktext, int killercolour, const char* killername,
               const char* killerstyle, const char* phrase, int victimcolour, const char* victimname,
               const char* victimstyle, const char* text, int killerid, int victimid);

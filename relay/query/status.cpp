@@ -221,7 +221,7 @@ int receive_status(Relay& r)
     return q.replyfill;
 }
 
-int parse_status_reply(Relay& r)
+void parse_status_reply(Relay& r)
 {
     QueryState& q = r.query;
     const std::string bytes(q.replybuf, static_cast<std::size_t>(q.replyfill));
@@ -233,7 +233,7 @@ int parse_status_reply(Relay& r)
     const ReplyWalk walk = walk_status_reply(bytes, cut);
     if (walk.empty) {
         show_phrase(r, PH_NO_DATA);
-        return 0;
+        return;
     }
     // A server has no more players than it has room for: lines beyond that are
     // not believed (a hostile or spoofed reply could fill the player table).
@@ -270,7 +270,6 @@ int parse_status_reply(Relay& r)
     }
     if (walk.no_players)
         show_phrase(r, PH_NO_PLAYERS);
-    return 0;
 }
 
 void parse_server_info(Relay& r, std::string_view line)

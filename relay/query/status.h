@@ -14,8 +14,8 @@ int send_status_request(Relay& r);
 int receive_status(Relay& r);
 // Takes the received reply: server values, players into the player table and,
 // when showconnectinfo has 512 and silentquery is 0, the player list to the
-// channel. Empties the reply buffer. Returns 0.
-int parse_status_reply(Relay& r);
+// channel. Empties the reply buffer.
+void parse_status_reply(Relay& r);
 
 // One server info line (\key\value...): host name, map, game type, limits and
 // team scores. The time limit is 0 unless the line gives one.
