@@ -26,6 +26,8 @@ struct CommandRow {
     Mode mode;
     IrcHandler handler;
     WordCheck check = nullptr;
+    // Its help line after the word: the words it takes, the marks, what it does.
+    const char* help = nullptr;
 };
 
 int check_channel(const Relay&, const ArgVector& args)
@@ -59,55 +61,57 @@ void cmd_help(Relay& r, const char* to, const ArgVector&)
 }
 
 constexpr CommandRow kCommands[] = {
-    {"!pass", kAnyMode, cmd_pass},
-    {"!help", kAnyMode, cmd_help},
-    {"!channel", kAnyMode, cmd_channel, check_channel},
-    {"!newpass", kAnyMode, cmd_newpass, check_newpass},
-    {"!linesread", kAnyMode, cmd_linesread},
-    {"!stats", kAnyMode, cmd_stats},
-    {"!channelstats", kAnyMode, cmd_channelstats},
-    {"!statsclear", kAnyMode, cmd_statsclear},
-    {"!statsdelete", kAnyMode, cmd_statsdelete},
-    {"!score", kAnyMode, cmd_score},
-    {"!showscore", kAnyMode, cmd_showscore},
-    {"!operator", kAnyMode, cmd_operator},
-    {"!clantag", kAnyMode, cmd_clantag},
-    {"!renameteam", kAnyMode, cmd_renameteam},
-    {"!swapplayer", kClientOnly, cmd_swapplayer},
-    {"!swapnames", kAnyMode, cmd_swapnames},
-    {"!swapplayers", kClientOnly, cmd_swapplayers},
-    {"!swapscores", kAnyMode, cmd_swapscores},
-    {"!swapteams", kAnyMode, cmd_swapteams},
-    {"!settings", kAnyMode, cmd_settings},
-    {"!server", kAnyMode, cmd_server},
-    {"!langin", kAnyMode, cmd_langin},
-    {"!langout", kAnyMode, cmd_langout},
-    {"!statsafter", kAnyMode, cmd_statsafter},
-    {"!loadcolors", kAnyMode, cmd_loadcolors},
-    {"!restart", kAnyMode, cmd_restart},
-    {"!loadmaps", kAnyMode, cmd_loadmaps},
-    {"!silent", kAnyMode, cmd_switch},
-    {"!teammode", kAnyMode, cmd_switch},
-    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo},
-    {"!showstatsafter", kAnyMode, cmd_showstatsafter},
-    {"!ospshow", kServerOnly, cmd_ospshow},
-    {"!map", kClientOnly, cmd_map},
-    {"!maptime", kClientOnly, cmd_maptime},
-    {"!settime", kClientOnly, cmd_settime},
-    {"!useclantags", kAnyMode, cmd_switch},
-    {"!usetime", kClientOnly, cmd_switch},
-    {"!playerstats", kAnyMode, cmd_switch},
-    {"!quit", kAnyMode, cmd_quit},
-    {"!floodprotect", kAnyMode, cmd_floodprotect},
-    {"!byterate", kAnyMode, cmd_byterate},
-    {"!showfrags", kAnyMode, cmd_switch},
-    {"!showplay", kAnyMode, cmd_switch},
-    {"!et", kAnyMode, cmd_switch},
-    {"!osp", kAnyMode, cmd_switch},
-    {"!ospfight", kAnyMode, cmd_switch},
-    {"!fight", kAnyMode, cmd_switch},
-    {"!weaponstats", kAnyMode, cmd_switch},
-    {"!messages", kAnyMode, cmd_switch},
+    // For anyone: these two help lines come first, in this order.
+    {"!help", kAnyMode, cmd_help, nullptr, "%c5,0(*O): this help"},
+    {"!pass", kAnyMode, cmd_pass, nullptr, "password %c5,0(*): enter password to get bot ownership"},
+    // For the owner, in the order the help lists them (%s is the game name).
+    {"!byterate", kAnyMode, cmd_byterate, nullptr, "number %c5,0(*O): set the maximum irc byterate"},
+    {"!channel", kAnyMode, cmd_channel, check_channel, "#channel channelpass %c5,0(*O): change the IRC channel"},
+    {"!channelstats", kAnyMode, cmd_channelstats, nullptr, "%c5,0(*O): show the current player stats in the channel"},
+    {"!clantag", kAnyMode, cmd_clantag, nullptr, "red|blue name %c5,0(*O): gives a team an clantag"},
+    {"!et", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch Enemy Territory support to on|off"},
+    {"!fight", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn ET/OSP war in progress on|off"},
+    {"!floodprotect", kAnyMode, cmd_floodprotect, nullptr, "on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip"},
+    {"!langin", kAnyMode, cmd_langin, nullptr, "en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL"},
+    {"!langout", kAnyMode, cmd_langout, nullptr, "en|de|nl %c5,0(*O): set the output language to EN|DE|NL"},
+    {"!linesread", kAnyMode, cmd_linesread, nullptr, "%c5,0(*O): show the number of lines read in the logfile"},
+    {"!loadcolors", kAnyMode, cmd_loadcolors, nullptr, "%c5,0(*O): reload the IRC color config file"},
+    {"!loadmaps", kAnyMode, cmd_loadmaps, nullptr, "%c5,0(*O): reload the map info file"},
+    {"!map", kClientOnly, cmd_map, nullptr, "mapname %c5,0(*$O): sets the current map"},
+    {"!maptime", kClientOnly, cmd_maptime, nullptr, "XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds"},
+    {"!messages", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch messages setting to on|off"},
+    {"!newpass", kAnyMode, cmd_newpass, check_newpass, "oldpass newpass newpass %c5,0(*O): change irc pass from old to new"},
+    {"!operator", kAnyMode, cmd_operator, nullptr, "%c5,0(*O): get operator privileges on the channel"},
+    {"!osp", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP support on|off"},
+    {"!ospfight", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP war in progress on|off"},
+    {"!ospshow", kServerOnly, cmd_ospshow, nullptr, "value %c5,0(*#O): set some osp server options"},
+    {"!playerstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn playerstats on|off"},
+    {"!quit", kAnyMode, cmd_quit, nullptr, "%c5,0(*O): let the bot stop and exit"},
+    {"!renameteam", kAnyMode, cmd_renameteam, nullptr, "red|blue name %c5,0(*O): gives a team an new name"},
+    {"!restart", kAnyMode, cmd_restart, nullptr, "#lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines"},
+    {"!score", kAnyMode, cmd_score, nullptr, "red|blue value %c5,0(*O): set score of the red|blue team"},
+    {"!server", kAnyMode, cmd_server, nullptr, "address port %c5,0(*O): set the %s server"},
+    {"!settime", kClientOnly, cmd_settime, nullptr, "XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds"},
+    {"!settings", kAnyMode, cmd_settings, nullptr, "%c5,0(*O): show current bot settings"},
+    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo, nullptr, "value %c5,0(*#O): set what connection info to show"},
+    {"!showfrags", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn frags on|off"},
+    {"!showplay", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn frags/gameplay on|off"},
+    {"!showscore", kAnyMode, cmd_showscore, nullptr, "text %c5,0(*O): show current score in channel with optional text"},
+    {"!showstatsafter", kAnyMode, cmd_showstatsafter, nullptr, "value %c5,0(*O): set when to show player statistics"},
+    {"!silent", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn bot on|off"},
+    {"!stats", kAnyMode, cmd_stats, nullptr, "%c5,0(*O): show the current player stats"},
+    {"!statsafter", kAnyMode, cmd_statsafter, nullptr, "#frags %c5,0(*O): show stats on channel after every #frags"},
+    {"!statsclear", kAnyMode, cmd_statsclear, nullptr, "%c5,0(*O): clear the current player stats"},
+    {"!statsdelete", kAnyMode, cmd_statsdelete, nullptr, "%c5,0(*O): delete the current player stats and players"},
+    {"!swapnames", kAnyMode, cmd_swapnames, nullptr, "%c5,0(*O): swap the current team names/clantags"},
+    {"!swapplayer", kClientOnly, cmd_swapplayer, nullptr, "id red|blue|spectator %c5,0(*$O): swap the player with id to another team"},
+    {"!swapplayers", kClientOnly, cmd_swapplayers, nullptr, "%c5,0(*$O): swap the players teams"},
+    {"!swapscores", kAnyMode, cmd_swapscores, nullptr, "%c5,0(*O): swap the current team scores"},
+    {"!swapteams", kAnyMode, cmd_swapteams, nullptr, "%c5,0(*O): swap the current team names/clantags/scores/players"},
+    {"!teammode", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch teammode setting to on|off"},
+    {"!usetime", kClientOnly, cmd_switch, nullptr, "on|off|down|up %c5,0(*$O): show time on|off, set time going up/down"},
+    {"!useclantags", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*$O): turn clantags for teams on|off"},
+    {"!weaponstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn weaponstats on|off"},
 };
 
 const CommandRow* find_command(const char* word, int servermode)
@@ -122,56 +126,6 @@ const CommandRow* find_command(const char* word, int servermode)
     return nullptr;
 }
 
-// The help lines after the first four, shown to the owner only. %s is the game name.
-constexpr const char* kOwnerHelp[] = {
-    ":%c12,0 !byterate number %c5,0(*O): set the maximum irc byterate",
-    ":%c12,0 !channel #channel channelpass %c5,0(*O): change the IRC channel",
-    ":%c12,0 !channelstats %c5,0(*O): show the current player stats in the channel",
-    ":%c12,0 !clantag red|blue name %c5,0(*O): gives a team an clantag",
-    ":%c12,0 !et on|off %c5,0(*O): switch Enemy Territory support to on|off",
-    ":%c12,0 !fight on|off %c5,0(*O): turn ET/OSP war in progress on|off",
-    ":%c12,0 !floodprotect on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip",
-    ":%c12,0 !langin en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL",
-    ":%c12,0 !langout en|de|nl %c5,0(*O): set the output language to EN|DE|NL",
-    ":%c12,0 !linesread %c5,0(*O): show the number of lines read in the logfile",
-    ":%c12,0 !loadcolors %c5,0(*O): reload the IRC color config file",
-    ":%c12,0 !loadmaps %c5,0(*O): reload the map info file",
-    ":%c12,0 !map mapname %c5,0(*$O): sets the current map",
-    ":%c12,0 !maptime XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds",
-    ":%c12,0 !messages on|off %c5,0(*O): switch messages setting to on|off",
-    ":%c12,0 !newpass oldpass newpass newpass %c5,0(*O): change irc pass from old to new",
-    ":%c12,0 !operator %c5,0(*O): get operator privileges on the channel",
-    ":%c12,0 !osp on|off %c5,0(*O): turn OSP support on|off",
-    ":%c12,0 !ospfight on|off %c5,0(*O): turn OSP war in progress on|off",
-    ":%c12,0 !ospshow value %c5,0(*#O): set some osp server options",
-    ":%c12,0 !playerstats on|off %c5,0(*O): turn playerstats on|off",
-    ":%c12,0 !quit %c5,0(*O): let the bot stop and exit",
-    ":%c12,0 !renameteam red|blue name %c5,0(*O): gives a team an new name",
-    ":%c12,0 !restart #lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines",
-    ":%c12,0 !score red|blue value %c5,0(*O): set score of the red|blue team",
-    ":%c12,0 !server address port %c5,0(*O): set the %s server",
-    ":%c12,0 !settime XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds",
-    ":%c12,0 !settings %c5,0(*O): show current bot settings",
-    ":%c12,0 !showconnectinfo value %c5,0(*#O): set what connection info to show",
-    ":%c12,0 !showfrags on|off %c5,0(*O): turn frags on|off",
-    ":%c12,0 !showplay on|off %c5,0(*O): turn frags/gameplay on|off",
-    ":%c12,0 !showscore text %c5,0(*O): show current score in channel with optional text",
-    ":%c12,0 !showstatsafter value %c5,0(*O): set when to show player statistics",
-    ":%c12,0 !silent on|off %c5,0(*O): turn bot on|off",
-    ":%c12,0 !stats %c5,0(*O): show the current player stats",
-    ":%c12,0 !statsafter #frags %c5,0(*O): show stats on channel after every #frags",
-    ":%c12,0 !statsclear %c5,0(*O): clear the current player stats",
-    ":%c12,0 !statsdelete %c5,0(*O): delete the current player stats and players",
-    ":%c12,0 !swapnames %c5,0(*O): swap the current team names/clantags",
-    ":%c12,0 !swapplayer id red|blue|spectator %c5,0(*$O): swap the player with id to another team",
-    ":%c12,0 !swapplayers %c5,0(*$O): swap the players teams",
-    ":%c12,0 !swapscores %c5,0(*O): swap the current team scores",
-    ":%c12,0 !swapteams %c5,0(*O): swap the current team names/clantags/scores/players",
-    ":%c12,0 !teammode on|off %c5,0(*O): switch teammode setting to on|off",
-    ":%c12,0 !usetime on|off|down|up %c5,0(*$O): show time on|off, set time going up/down",
-    ":%c12,0 !useclantags on|off %c5,0(*$O): turn clantags for teams on|off",
-    ":%c12,0 !weaponstats on|off %c5,0(*O): turn weaponstats on|off",
-};
 
 struct ErrorRow {
     int code;
@@ -297,12 +251,15 @@ void show_help(Relay& r, const char* to)
 {
     reply_banner(r, to);
     replyf(r, to, ":%c5,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE ONLY, O OWNER ONLY):");
-    replyf(r, to, ":%c12,0 !help %c5,0(*O): this help");
-    replyf(r, to, ":%c12,0 !pass password %c5,0(*): enter password to get bot ownership");
-    if (!same_nick(r.irc, to, cstr(r.commands.botowner)))
-        return;
-    for (const char* line : kOwnerHelp)
-        replyf(r, to, line, kGameName);
+    const bool owner = same_nick(r.irc, to, cstr(r.commands.botowner));
+    int shown = 0;
+    for (const CommandRow& row : kCommands) {
+        // The first two (!help, !pass) are for anyone, the rest for the owner.
+        if (shown++ >= 2 && !owner)
+            return;
+        const std::string line = std::string(":%c12,0 ") + row.word + " " + row.help;
+        replyf(r, to, line.c_str(), kGameName);
+    }
 }
 
 bool is_owner(const Relay& r, const LinePrefix& sender)

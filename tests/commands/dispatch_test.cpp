@@ -86,6 +86,14 @@ TEST_F(CommandTest, HelpListsFourLinesForAnyoneAndFiftyOneForTheOwner)
     EXPECT_EQ(help[29], to_boss("{C}12,0 !server address port {C}5,0(*O): set the SOF2 server"));
     EXPECT_EQ(help[50], to_boss("{C}12,0 !weaponstats on|off {C}5,0(*O): turn weaponstats on|off"));
     EXPECT_TRUE(command("!help").size() == 51u);
+    // Built from the command rows, the owner's help stays byte for byte as it was.
+    t.clear_sent();
+    show_help(r, "Boss");
+    uint64_t digest = 1469598103934665603ULL;
+    for (unsigned char c : t.sent())
+        digest = (digest ^ c) * 1099511628211ULL;
+    EXPECT_EQ(t.sent().size(), 4121u);
+    EXPECT_EQ(digest, 0x8a86c8c895858999ULL);
 
     t.clear_sent();
     msg("Boss", "!help", "#chan");
