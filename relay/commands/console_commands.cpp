@@ -29,14 +29,11 @@
 #include "relay/irc/output.h"
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
+#include "relay/query/reply.h"
 #include "relay/query/status.h"
 
 namespace {
 
-// Head of every connectionless packet, then the print command.
-constexpr const char* kPrintHead = "\xff\xff\xff\xff"
-                                   "print\n";
-constexpr const char* kConsoleBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
 
 // The echoes of a command typed at the console (compared ignoring case).
 constexpr const char* kPrefixes[] = {"]/lbot ", "]\\lbot ", "]lbot "};
@@ -581,13 +578,11 @@ const char* after_prefix(const char* line)
 
 void console_reply(Relay& r, const char* text)
 {
-    IrcState& irc = r.irc;
-    if (!irc.localopen)
-        return;
+    // Head, banner and message stop at the line limit. A lost answer is not worth
+    // a word: the game console is on this machine.
     LineBuf packet;
-    packet.add(kPrintHead).add(kConsoleBanner).add(text);
-    // A lost answer is not worth a word: the game console is on this machine.
-    r.platform->sock_send(irc.localsocket, packet.c_str(), packet.len);
+    packet.add(kPrintHeader).add(kInGameBanner).add(text);
+    send_local(r, packet.view());
 }
 
 void console_command(Relay& r, const char* line)

@@ -25,13 +25,11 @@
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
 #include "relay/core/text.h"
+#include "relay/query/reply.h"
 #include "relay/query/status.h"
 
 namespace {
 
-// The relay's own answers in the game console start with this; they are never
-// relayed back as chat.
-constexpr const char* kInGameBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
 // What the console prints between a speaker's name and the chat text.
 constexpr const char* kChatText = "^7: ^2";
 

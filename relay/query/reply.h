@@ -11,6 +11,9 @@
 inline constexpr std::string_view kStatusRequest{"\xff\xff\xff\xffgetstatus", 13};
 inline constexpr std::string_view kReplyHeader{"\xff\xff\xff\xffstatusResponse", 18};
 inline constexpr std::string_view kPrintHeader{"\xff\xff\xff\xffprint\n", 10};
+// Every answer of the relay in the game console starts with this; the console
+// log's echo of it is never taken for chat.
+inline constexpr const char* kInGameBanner = "^1Qui^7ll^4on^2's Tidewatch:^7";
 
 // A reply lists at most this many players (two answers of a full 64-slot
 // server); anything beyond is junk that would only flood the channel.
