@@ -517,23 +517,47 @@ int handle_irc_line(Relay& r)
     return 0;
 }
 
+namespace {
+
+// The registration lines the full login and the repairs both send.
+void send_nick(Relay& r)
+{
+    write_buf(r, "NICK", cstr(r.settings.nick), nullptr, nullptr, nullptr, nullptr, 1);
+}
+
+void send_user(Relay& r)
+{
+    write_buf(r, "USER", cstr(r.settings.bounceruser), "0", "*", ":Quillon's SOF2 Tidewatch v1.2", nullptr, 1);
+}
+
+// The Q service's AUTH, when a Q password is set; false when there is none.
+bool send_qauth(Relay& r)
+{
+    BotSettings& s = r.settings;
+    if (!s.qpass)
+        return false;
+    if (!s.qnick)
+        s.qnick = s.nick;
+    write_buf(r, "PRIVMSG", kQServiceAddress, ":AUTH", cstr(s.qnick), cstr(s.qpass), nullptr, 1);
+    return true;
+}
+
+} // namespace
+
 void irc_register_steps(Relay& r, int steps)
 {
     BotSettings& s = r.settings;
     Platform& p = *r.platform;
     if (steps & kStepNick) {
-        write_buf(r, "NICK", cstr(s.nick), nullptr, nullptr, nullptr, nullptr, 1);
+        send_nick(r);
         login_read(r);
     }
     if (steps & kStepUser) {
-        write_buf(r, "USER", cstr(s.bounceruser), "0", "*", ":Quillon's SOF2 Tidewatch v1.2", nullptr, 1);
+        send_user(r);
         p.sleep_ms(1000);
         login_read(r);
     }
-    if ((steps & kStepQAuth) && s.qpass) {
-        if (!s.qnick)
-            s.qnick = s.nick;
-        write_buf(r, "PRIVMSG", kQServiceAddress, ":AUTH", cstr(s.qnick), cstr(s.qpass), nullptr, 1);
+    if ((steps & kStepQAuth) && send_qauth(r)) {
         p.sleep_ms(1000);
         login_read(r);
     }
@@ -555,18 +579,14 @@ void irc_login(Relay& r)
         sasl_begin(r);
     write_buf(r, "PASS", cstr(s.bouncerpass), nullptr, nullptr, nullptr, nullptr, 1);
     login_read(r);
-    write_buf(r, "NICK", cstr(s.nick), nullptr, nullptr, nullptr, nullptr, 1);
+    send_nick(r);
     login_read(r);
-    write_buf(r, "USER", cstr(s.bounceruser), "0", "*", ":Quillon's SOF2 Tidewatch v1.2", nullptr, 1);
+    send_user(r);
     login_read(r);
     if (sasl)
         sasl_finish(r);
-    if (s.qpass) {
-        if (!s.qnick)
-            s.qnick = s.nick;
-        write_buf(r, "PRIVMSG", kQServiceAddress, ":AUTH", cstr(s.qnick), cstr(s.qpass), nullptr, 1);
+    if (send_qauth(r))
         login_read(r);
-    }
     send_join(r, s.channel, s.channelkey);
     login_read(r, true);
     LineBuf banner;
