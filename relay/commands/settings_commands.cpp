@@ -232,20 +232,24 @@ void cmd_switch(Relay& r, const char* to, const ArgVector& args)
         reply_on_off(r, to, row->label, switch_on(r, *row));
 }
 
-void cmd_floodprotect(Relay& r, const char* to, const ArgVector& args)
+// Flood protection and its byte rate answer alike: both settings.
+void reply_flood_settings(Relay& r, const char* to)
 {
-    set_floodprotect(r.settings, args.word(1));
     reply_banner(r, to);
     reply_floodprotect(r, to, "");
     replyf(r, to, ":%c1,0 BYTERATE:%c12 %d", r.settings.byterate);
 }
 
+void cmd_floodprotect(Relay& r, const char* to, const ArgVector& args)
+{
+    set_floodprotect(r.settings, args.word(1));
+    reply_flood_settings(r, to);
+}
+
 void cmd_byterate(Relay& r, const char* to, const ArgVector& args)
 {
     set_byterate(r.settings, args.word(1));
-    reply_banner(r, to);
-    reply_floodprotect(r, to, "");
-    replyf(r, to, ":%c1,0 BYTERATE:%c12 %d", r.settings.byterate);
+    reply_flood_settings(r, to);
 }
 
 void cmd_statsafter(Relay& r, const char* to, const ArgVector& args)
