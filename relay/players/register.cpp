@@ -117,6 +117,10 @@ int named_player_event(Relay& r, const char* name1, const char* name2, int kind,
     } else {
         victim = find_name(t, name1);
         killer = find_name(t, name2);
+        // A player the log names is the log's from now on: a full table must not
+        // give his slot to the other side of this very event.
+        if (fromlog && killer >= 0)
+            t.slots[killer].fromreply = false;
         if (victim < 0) {
             if (kind == kEventRename)
                 return 0; // a rename of a name we never saw

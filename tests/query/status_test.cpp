@@ -394,4 +394,15 @@ TEST_F(StatusQuery, RepliesNeitherLingerNorCrowdOutTheLogsPlayers)
     run_status_query(r());
     EXPECT_EQ(named("Zed")->kills, 1);
     EXPECT_NE(named("Yan"), nullptr);
+
+    // A player known from replies only kills a newcomer: the newcomer does not
+    // take the killer's own slot.
+    const int first = reply_only_slot(r().players); // the slot a newcomer would take
+    ASSERT_GE(first, 0);
+    const std::string killer = *r().players.slots[first].name;
+    named_player_event(r(), "Newcomer", killer.c_str(), kKillOrdinary, 1);
+    ASSERT_NE(named(killer.c_str()), nullptr);
+    ASSERT_NE(named("Newcomer"), nullptr);
+    EXPECT_EQ(named(killer.c_str())->kills, 1);
+    EXPECT_EQ(named("Newcomer")->deaths, 1);
 }
