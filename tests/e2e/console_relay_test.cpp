@@ -9,6 +9,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/channel_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -44,30 +45,10 @@ struct Received {
     double at; // seconds since the test's clock started
 };
 
-struct ConsoleRelayE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct ConsoleRelayE2E : ChannelFixture {
     std::string logfile = dir.write("qconsole.log", "");
     std::chrono::steady_clock::time_point t0 = std::chrono::steady_clock::now();
     std::size_t next = 0; // first watcher line not yet looked at
-
-    void SetUp() override
-    {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
-    }
-
-    void TearDown() override
-    {
-        relay.stop();
-        if (server)
-            server->stop();
-    }
 
     void start_relay(const std::vector<std::string>& options)
     {

@@ -11,6 +11,7 @@
 
 #include "tests/e2e/support/channel_reports.h"
 #include "tests/e2e/support/game_server.h"
+#include "tests/e2e/support/channel_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -44,29 +45,15 @@ bool any_contains(const std::vector<std::string>& lines, const std::string& text
     return false;
 }
 
-struct GameServerE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct GameServerE2E : ChannelFixture {
     ChannelReports channel{watcher, kChannel, kRelayNick};
     GameServer game;
-
-    void SetUp() override
-    {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
-    }
 
     void TearDown() override
     {
         relay.stop();
         game.stop();
-        if (server)
-            server->stop();
+        ChannelFixture::TearDown();
     }
 
     void start_relay(const std::string& logname, const std::vector<std::string>& options)

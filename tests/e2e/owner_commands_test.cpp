@@ -7,6 +7,7 @@
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/channel_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -39,11 +40,7 @@ std::string text_of(const std::string& line)
     return text;
 }
 
-struct OwnerCommandsE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct OwnerCommandsE2E : ChannelFixture {
     IrcClient boss;
     IrcClient stranger;
     std::string logfile = dir.write("qconsole.log", "");
@@ -51,11 +48,9 @@ struct OwnerCommandsE2E : ::testing::Test {
 
     void SetUp() override
     {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
+        ChannelFixture::SetUp();
+        if (IsSkipped() || HasFatalFailure())
+            return;
         ASSERT_TRUE(boss.connect(server->port()));
         ASSERT_TRUE(boss.login("boss", "zuzu")) << boss.transcript();
         ASSERT_TRUE(stranger.connect(server->port()));
@@ -65,13 +60,6 @@ struct OwnerCommandsE2E : ::testing::Test {
         dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
         ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick, {"-b", "s3cret"})));
         ASSERT_TRUE(watcher.wait_for(from_relay_to(kChannel), 20000)) << relay.output() << watcher.transcript();
-    }
-
-    void TearDown() override
-    {
-        relay.stop();
-        if (server)
-            server->stop();
     }
 
     void tell(IrcClient& who, const std::string& text)

@@ -20,6 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/e2e/support/channel_reports.h"
+#include "tests/e2e/support/channel_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/net.h"
@@ -63,29 +64,15 @@ std::string run(const TempDir& dir, const std::vector<std::string>& argv, int ti
     return slurp(out);
 }
 
-struct StatusFilesE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct StatusFilesE2E : ChannelFixture {
     ChannelReports channel{watcher, kChannel, kRelayNick};
     std::string statusdir = dir.subdir("status");
     std::string logfile = dir.write("qconsole.log", "");
 
     void SetUp() override
     {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
+        ChannelFixture::SetUp();
         dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\nstatusdir=" + statusdir + "\n");
-    }
-    void TearDown() override
-    {
-        relay.stop();
-        if (server)
-            server->stop();
     }
     nlohmann::json status() { return nlohmann::json::parse(slurp(statusdir + "/status.json"), nullptr, false); }
 };
