@@ -15,6 +15,7 @@
 
 #include "tests/e2e/support/game_server.h"
 #include "tests/e2e/support/irc_peer.h"
+#include "tests/e2e/support/peer_fixture.h"
 #include "tests/e2e/support/relay_process.h"
 #include "tests/e2e/support/temp_dir.h"
 
@@ -30,26 +31,16 @@ bool is_report(const std::string& line)
     return line.rfind("PRIVMSG " + kChannel + " :", 0) == 0;
 }
 
-struct InputFaultsE2E : ::testing::Test {
-    TempDir dir;
-    IrcPeer peer;
-    RelayProcess relay{dir};
-    std::string logfile = dir.write("qconsole.log", "");
-
+struct InputFaultsE2E : PeerFixture {
     void TearDown() override
     {
-        relay.stop();
+        PeerFixture::TearDown();
         unsetenv("TIDECORE_TRACE_DIR");
     }
 
     void start_relay(std::vector<std::string> options, bool write_colours = true)
     {
-        if (write_colours)
-            dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
-        ASSERT_TRUE(peer.listen());
-        ASSERT_TRUE(relay.start(relay_args(peer.port(), kChannel, logfile, kNick, options)));
-        ASSERT_TRUE(peer.accept_login(kNick, 20000)) << relay.output() << peer.transcript();
-        ASSERT_TRUE(peer.wait_for_text("Tidewatch v1.2", 10000)) << peer.transcript();
+        start_with_peer(kNick, options, "", write_colours);
     }
 
     // The report naming victim, or "" when none came within timeout_ms.

@@ -12,6 +12,7 @@
 
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_peer.h"
+#include "tests/e2e/support/peer_fixture.h"
 #include "tests/e2e/support/relay_process.h"
 #include "tests/e2e/support/temp_dir.h"
 
@@ -32,22 +33,8 @@ bool report_with(const std::string& line, const std::string& text)
     return line.rfind("PRIVMSG " + kChannel + " :", 0) == 0 && line.find(text) != std::string::npos;
 }
 
-struct IrcFaultsE2E : ::testing::Test {
-    TempDir dir;
-    IrcPeer peer;
-    RelayProcess relay{dir};
-    std::string logfile = dir.write("qconsole.log", "");
-
-    void SetUp() override
-    {
-        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
-        ASSERT_TRUE(peer.listen());
-        ASSERT_TRUE(relay.start(relay_args(peer.port(), kChannel, logfile, kNick, {"-c", "-b", "s3cret"})));
-        ASSERT_TRUE(peer.accept_login(kNick, 20000)) << relay.output() << peer.transcript();
-        ASSERT_TRUE(peer.wait_for_text("Tidewatch v1.2", 10000)) << peer.transcript();
-    }
-
-    void TearDown() override { relay.stop(); }
+struct IrcFaultsE2E : PeerFixture {
+    void SetUp() override { start_with_peer(kNick, {"-c", "-b", "s3cret"}); }
 
     // A kill written now is reported (within timeout_ms); returns its line.
     std::string kill_reported(const std::string& victim, int timeout_ms = 15000)

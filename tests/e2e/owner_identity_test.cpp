@@ -7,6 +7,7 @@
 #include <string>
 
 #include "tests/e2e/support/irc_peer.h"
+#include "tests/e2e/support/peer_fixture.h"
 #include "tests/e2e/support/relay_process.h"
 #include "tests/e2e/support/temp_dir.h"
 
@@ -16,25 +17,15 @@ namespace {
 
 const std::string kChannel = "#tidewatch";
 
-struct OwnerIdentityE2E : ::testing::Test {
-    TempDir dir;
-    IrcPeer peer;
-    RelayProcess relay{dir};
-    std::string logfile = dir.write("qconsole.log", "");
+struct OwnerIdentityE2E : PeerFixture {
     std::string nick;
 
     // The relay asks for SOF2Tidewatch; the server welcomes it as welcome_nick.
     void start(const std::string& welcome_nick)
     {
         nick = welcome_nick;
-        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
-        ASSERT_TRUE(peer.listen());
-        ASSERT_TRUE(relay.start(relay_args(peer.port(), kChannel, logfile, "SOF2Tidewatch", {"-b", "s3cret"})));
-        ASSERT_TRUE(peer.accept_login(nick, 20000)) << relay.output() << peer.transcript();
-        ASSERT_TRUE(peer.wait_for_text("Tidewatch v1.2", 10000)) << peer.transcript();
+        start_with_peer("SOF2Tidewatch", {"-b", "s3cret"}, welcome_nick);
     }
-
-    void TearDown() override { relay.stop(); }
 
     void say(const std::string& prefix, const std::string& text)
     {
