@@ -234,3 +234,32 @@ int leading_int(const char* s)
         v = INT_MAX;
     return static_cast<int>(v);
 }
+
+std::string strip_irc_codes(std::string_view text)
+{
+    std::string out;
+    out.reserve(text.size());
+    auto digit = [](char c) { return c >= '0' && c <= '9'; };
+    for (std::size_t i = 0; i < text.size(); ++i) {
+        const char c = text[i];
+        if (c == '\x03') {
+            std::size_t n = 0;
+            while (n < 2 && i + 1 < text.size() && digit(text[i + 1])) {
+                ++i;
+                ++n;
+            }
+            if (n && i + 2 < text.size() && text[i + 1] == ',' && digit(text[i + 2])) {
+                ++i;
+                for (n = 0; n < 2 && i + 1 < text.size() && digit(text[i + 1]); ++n)
+                    ++i;
+            }
+        } else if (c != '\x02' && c != '\x0f' && c != '\x16' && c != '\x1f' && c != '\x1d') {
+            out += c;
+        }
+    }
+    while (!out.empty() && out.back() == ' ')
+        out.pop_back();
+    if (!out.empty() && out.front() == ' ')
+        out.erase(0, 1);
+    return out;
+}

@@ -40,6 +40,9 @@ std::string strip_colours(int osp, const char* src);
 // The same into out (replacing its text, keeping its room: no allocation once
 // out is large enough); a caret at the very end of raw starts no code.
 void strip_colours(int osp, std::string_view raw, std::string& out);
+// An IRC line's text without its mIRC codes (colour with its numbers, bold,
+// reverse, underline, italics, plain) and without blanks at either end.
+std::string strip_irc_codes(std::string_view text);
 // True when raw without its game colour codes (as strip_colours removes them; a
 // caret at the very end of raw starts no code) is plain.
 bool equals_stripped(int osp, std::string_view raw, std::string_view plain);

@@ -19,37 +19,6 @@ using json = nlohmann::json;
 constexpr const char* kVersion = "1.2";
 constexpr long long kRetryMs = 5000; // after a failed write
 
-// mIRC codes out of a channel line: colour (^C with up to two digits, a comma
-// and two more), bold, reverse, underline, italics, plain.
-std::string irc_plain(std::string_view text)
-{
-    std::string out;
-    out.reserve(text.size());
-    auto digit = [](char c) { return c >= '0' && c <= '9'; };
-    for (std::size_t i = 0; i < text.size(); ++i) {
-        const char c = text[i];
-        if (c == '\x03') {
-            std::size_t n = 0;
-            while (n < 2 && i + 1 < text.size() && digit(text[i + 1])) {
-                ++i;
-                ++n;
-            }
-            if (n && i + 2 < text.size() && text[i + 1] == ',' && digit(text[i + 2])) {
-                ++i;
-                for (n = 0; n < 2 && i + 1 < text.size() && digit(text[i + 1]); ++n)
-                    ++i;
-            }
-        } else if (c != '\x02' && c != '\x0f' && c != '\x16' && c != '\x1f' && c != '\x1d') {
-            out += c;
-        }
-    }
-    while (!out.empty() && out.back() == ' ')
-        out.pop_back();
-    if (!out.empty() && out.front() == ' ')
-        out.erase(0, 1);
-    return out;
-}
-
 std::string utf8(std::string_view text)
 {
     return status_utf8(text);
@@ -141,7 +110,7 @@ void status_report(Relay& r, const char* text)
     std::string_view line(text);
     if (!line.empty() && line.front() == ':')
         line.remove_prefix(1);
-    st.events.push_back({r.platform->now(), irc_plain(line)});
+    st.events.push_back({r.platform->now(), strip_irc_codes(line)});
     while (st.events.size() > kStatusEvents)
         st.events.pop_front();
     st.dirty = true;
@@ -236,7 +205,7 @@ std::string status_json_text(const Relay& r)
     j["players"] = std::move(players);
     const QueryState& q = r.query;
     j["server"] = {
-        {"hostname", q.sv_hostname ? json(utf8(irc_plain(*q.sv_hostname))) : json(nullptr)},
+        {"hostname", q.sv_hostname ? json(utf8(strip_irc_codes(*q.sv_hostname))) : json(nullptr)},
         {"address", s.serverhost ? json(utf8(*s.serverhost + ":" + (s.serverport ? *s.serverport : std::string()))) : json(nullptr)},
         {"last_answer", q.lastanswer ? json(q.lastanswer) : json(nullptr)},
     };

@@ -15,12 +15,7 @@ struct MainLoop : ::testing::Test {
 
     void SetUp() override
     {
-        r.settings.irchost = std::string("127.0.0.1");
-        r.settings.channel = std::string("#chan");
-        r.settings.logfile = std::string("qconsole.log");
-        r.settings.mapfile = std::string("none.xml");
-        r.settings.colorfile = std::string("none.cfg");
-        r.settings.quietmode = 1;
+        set_loop_settings(r.settings);
         // The IRC server is unreachable unless a test says otherwise.
         t.fake.on_connect = [this](uint32_t, uint16_t, bool tcp) {
             if (tcp)

@@ -35,14 +35,9 @@ struct WholeRelay : ::testing::Test {
 
     void SetUp() override
     {
-        r.settings.irchost = std::string("127.0.0.1");
-        r.settings.channel = std::string("#chan");
-        r.settings.logfile = std::string("qconsole.log");
-        r.settings.mapfile = std::string("none.xml");
-        r.settings.colorfile = std::string("none.cfg");
+        set_loop_settings(r.settings);
         r.settings.botpass = std::string("s3cret");
         r.settings.playerstats = 1;
-        r.settings.quietmode = 1;
         fake.write_file("qconsole.log", "");
         fake.on_connect = [this](uint32_t, uint16_t, bool tcp) {
             connects += tcp ? 1 : 0;

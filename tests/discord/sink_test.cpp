@@ -269,12 +269,7 @@ TEST(DiscordRelay, ALoneLineGoesAtOnceABurstInFewMessages)
     TestRelay t;
     Relay& r = t.r();
     LoopState loop;
-    r.settings.irchost = std::string("127.0.0.1");
-    r.settings.channel = std::string("#chan");
-    r.settings.logfile = std::string("qconsole.log");
-    r.settings.mapfile = std::string("none.xml");
-    r.settings.colorfile = std::string("none.cfg");
-    r.settings.quietmode = 1;
+    set_loop_settings(r.settings);
     r.settings.discordwebhook = std::string("https://discord.com/api/webhooks/1/token");
     t.fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
     t.fake.write_file("qconsole.log", "Alice joined the red team.\nBob joined the blue team.\n");
