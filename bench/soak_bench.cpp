@@ -10,8 +10,8 @@
 #include <string>
 
 #include "bench/loggen/log_generator.h"
-#include "relay/core/main_loop.h"
-#include "relay/core/relay.h"
+#include "relay/app/main_loop.h"
+#include "relay/relay.h"
 #include "relay/gamelog/follower.h"
 #include "support/fake_platform.h"
 

@@ -1,7 +1,7 @@
 // The relay's command line: the input's lines are the arguments after the
 // program name.
 #include "fuzz/fuzz_relay.h"
-#include "relay/core/command_line.h"
+#include "relay/app/command_line.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
 {

@@ -10,8 +10,8 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/core/relay.h"
-#include "relay/core/trace.h"
+#include "relay/relay.h"
+#include "relay/base/trace.h"
 #include "relay/players/table.h"
 #include "tests/support/fake_platform.h"
 

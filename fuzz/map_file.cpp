@@ -3,6 +3,7 @@
 #include <algorithm>
 
 #include "fuzz/fuzz_relay.h"
+#include "relay/base/teams.h"
 #include "relay/config/mapinfo.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
@@ -18,9 +19,9 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         for (std::size_t i = 0; i < count; ++i) {
             r.game.map = r.maps.maps[i].name;
             map_time(r);
-            for (int client = 1; client <= 2; ++client)
+            for (int team = kTeamRed; team <= kTeamBlue; ++team)
                 for (int flag = 0; flag < 2; ++flag)
-                    objective_text(r, client, flag);
+                    objective_text(r, team, flag);
         }
     });
     return 0;

@@ -1,6 +1,6 @@
 // The dedicated server's event log lines (server mode), one after the other.
 #include "fuzz/fuzz_relay.h"
-#include "relay/core/command_line.h"
+#include "relay/app/command_line.h"
 #include "relay/gamelog/server_lines.h"
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)

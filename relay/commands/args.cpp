@@ -2,8 +2,8 @@
 
 #include <cstring>
 
-#include "relay/core/text.h"
-#include "relay/core/trace.h"
+#include "relay/base/text.h"
+#include "relay/relay.h"
 
 int split_args(Relay& r, const char* line, ArgVector& args)
 {

@@ -4,7 +4,7 @@
 #include <map>
 #include <string>
 
-#include "relay/core/settings.h"
+#include "relay/base/settings.h"
 
 // Wrong owner passwords seen, for the silent back-off of !pass.
 struct PassBackoff {

@@ -3,13 +3,15 @@
 #include "relay/commands/dispatch.h"
 
 #include <cstdarg>
+#include <cstring>
 #include <iterator>
 #include <string>
 
 #include "relay/commands/args.h"
 #include "relay/commands/irc_handlers.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
+#include "relay/irc/irc_message.h"
 #include "relay/irc/nicks.h"
 #include "relay/irc/output.h"
 
@@ -317,4 +319,64 @@ void irc_command(Relay& r, const char* prefix, const char* sender, const char* t
         if (int error = row->check(r, args))
             return reply_error(r, from.c_str(), error);
     row->handler(r, from.c_str(), args);
+}
+
+namespace {
+
+// True when target is one of the comma-separated names in list (ignoring case).
+bool in_channel_list(const std::string& list, const char* target)
+{
+    std::size_t start = 0;
+    for (;;) {
+        std::size_t comma = list.find(',', start);
+        std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
+        if (safe_stricmp(name.c_str(), target) == 0)
+            return true;
+        if (comma == std::string::npos)
+            return false;
+        start = comma + 1;
+    }
+}
+
+void handle_privmsg(Relay& r, const IrcMessage& m, const char* sender)
+{
+    const char* target = m.arg(2);
+    if (target[0] == 0)
+        return;
+    // Copies: the command may replace the nick or channel setting it is given.
+    const BotSettings& s = r.settings;
+    if (same_nick(r.irc, target, cstr(s.nick))) {
+        std::string nick = *s.nick;
+        irc_command(r, m.arg(0), sender, nick.c_str(), m.arg(3));
+        return;
+    }
+    if (!s.channel)
+        return;
+    std::string channel = *s.channel;
+    bool match = channel.find(',') == std::string::npos ? safe_stricmp(target, channel.c_str()) == 0
+                                                        : in_channel_list(channel, target);
+    if (match)
+        irc_command(r, m.arg(0), sender, channel.c_str(), m.arg(3));
+}
+
+} // namespace
+
+void handle_user_message(Relay& r, const IrcMessage& m, const char* sender)
+{
+    const char* command = m.arg(1);
+    if (std::strcmp(command, "PRIVMSG") == 0) {
+        handle_privmsg(r, m, sender);
+    } else if (std::strcmp(command, "NICK") == 0) {
+        // The owner keeps owner status under a new nick.
+        const char* newnick = m.arg(2);
+        if (newnick[0] != 0 && is_owner(r, parse_prefix(m.arg(0))))
+            r.commands.botowner = std::string(newnick);
+    } else if (std::strcmp(command, "QUIT") == 0) {
+        // The owner left IRC: whoever comes next under that nick is a stranger.
+        if (is_owner(r, parse_prefix(m.arg(0)))) {
+            trace(r, 11, "owner %s quit\r\n", sender);
+            r.commands.botowner.reset();
+            r.commands.owneruserhost.clear();
+        }
+    }
 }

@@ -6,11 +6,16 @@
 
 struct Relay;
 struct LinePrefix;
+struct IrcMessage;
 
 // A PRIVMSG addressed to the relay's nick or channel. prefix: the line's prefix
 // (":nick!user@host"); sender: the sender's nick; target: what the relay was
 // addressed as (its nick, or the channel setting); message: the text.
 void irc_command(Relay& r, const char* prefix, const char* sender, const char* target, const char* message);
+
+// A PRIVMSG, NICK or QUIT of another user, handed on by the IRC session:
+// commands addressed to the relay, and the owner changing nick or leaving.
+void handle_user_message(Relay& r, const IrcMessage& m, const char* sender);
 
 // True when the sender is the owner: the nick (as the server compares nicks) and
 // the user@host that authorised.

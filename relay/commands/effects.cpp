@@ -5,12 +5,13 @@
 
 #include "relay/commands/args.h"
 #include "relay/config/mapinfo.h"
-#include "relay/core/relay.h"
-#include "relay/core/scoped_flag.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/scoped_flag.h"
+#include "relay/base/text.h"
 #include "relay/irc/output.h"
 #include "relay/irc/session.h"
 #include "relay/irc/sockets.h"
+#include "relay/gamelog/reports.h"
 #include "relay/players/stats.h"
 
 const LangText kSilencedText = {{

@@ -3,7 +3,7 @@
 // their answers. The channel announcements are here too.
 #pragma once
 
-#include "relay/core/lang.h"
+#include "relay/base/lang.h"
 
 struct Relay;
 struct BotSettings;

@@ -8,10 +8,10 @@
 #include "relay/commands/irc_handlers.h"
 #include "relay/config/colours.h"
 #include "relay/config/mapinfo.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/gamelog/follower.h"
-#include "relay/gamelog/phrases.h"
+#include "relay/base/phrases.h"
 #include "relay/irc/output.h"
 #include "relay/players/table.h"
 

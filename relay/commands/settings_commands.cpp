@@ -6,8 +6,8 @@
 #include "relay/commands/dispatch.h"
 #include "relay/commands/effects.h"
 #include "relay/commands/irc_handlers.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/irc/output.h"
 
 namespace {

@@ -3,12 +3,11 @@
 #include <string>
 #include <string_view>
 
-#include "relay/core/lang.h"
-#include "relay/core/relay.h"
-#include "relay/core/teams.h"
-#include "relay/gamelog/phrases.h"
-#include "relay/players/table.h"
-#include "relay/core/text.h"
+#include "relay/base/lang.h"
+#include "relay/relay.h"
+#include "relay/base/teams.h"
+#include "relay/base/phrases.h"
+#include "relay/base/text.h"
 
 namespace {
 
@@ -139,7 +138,7 @@ int map_time(const Relay& r)
     return m ? m->time : 0;
 }
 
-const char* objective_text(Relay& r, int client, int flag)
+const char* objective_text(Relay& r, int team, int flag)
 {
     if (!r.game.map)
         return nullptr;
@@ -147,7 +146,6 @@ const char* objective_text(Relay& r, int client, int flag)
     if (gametype != kGameNone && gametype != kGameInf && gametype != kGameDem)
         return nullptr;
 
-    int team = team_of(r, client);
     trace(r, 11, "%d %d\r\n", team, flag);
     bool own = team == flag + 1;
     bool redflag = flag == 0;

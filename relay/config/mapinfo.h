@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/settings.h"
+#include "relay/base/settings.h"
 
 struct Relay;
 
@@ -33,4 +33,6 @@ struct MapTable {
 
 int load_mapinfo(Relay& r, const char* path);
 int map_time(const Relay& r);
-const char* objective_text(Relay& r, int client, int flag);
+// The text for an objective (flag 0 red, 1 blue) moved by a player of team: its
+// own side secures it, the other side takes it. Null when the map has none.
+const char* objective_text(Relay& r, int team, int flag);

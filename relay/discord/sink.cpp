@@ -5,8 +5,8 @@
 
 #include <nlohmann/json.hpp>
 
-#include "relay/core/charset.h"
-#include "relay/core/relay.h"
+#include "relay/base/charset.h"
+#include "relay/relay.h"
 #include "relay/discord/format.h"
 
 namespace {

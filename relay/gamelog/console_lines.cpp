@@ -8,27 +8,33 @@
 #include <string>
 #include <string_view>
 
-#include "relay/commands/console_commands.h"
 #include "relay/config/mapinfo.h"
-#include "relay/core/lang.h"
-#include "relay/core/line_buf.h"
-#include "relay/core/phrase_scan.h"
-#include "relay/core/relay.h"
-#include "relay/core/scoped_flag.h"
-#include "relay/core/teams.h"
-#include "relay/core/trace.h"
-#include "relay/gamelog/phrases.h"
+#include "relay/base/lang.h"
+#include "relay/base/line_buf.h"
+#include "relay/base/phrase_scan.h"
+#include "relay/relay.h"
+#include "relay/base/scoped_flag.h"
+#include "relay/base/teams.h"
+#include "relay/base/trace.h"
+#include "relay/base/phrases.h"
 #include "relay/gamelog/reports.h"
 #include "relay/irc/output.h"
 #include "relay/players/kill_parse.h"
 #include "relay/players/register.h"
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 #include "relay/query/reply.h"
 #include "relay/query/status.h"
 
 namespace {
+
+void run_console_command(Relay& r, const char* line)
+{
+    if (r.console.command_hook)
+        r.console.command_hook(r, line);
+}
+
 
 // What the console prints between a speaker's name and the chat text.
 constexpr const char* kChatText = "^7: ^2";
@@ -599,7 +605,7 @@ void bracket_line(Relay& r, const char* line)
         }
     for (const char* echo : kLbotEchoes)
         if (begins_with_nocase(line, echo)) {
-            console_command(r, line);
+            run_console_command(r, line);
             return;
         }
     chat_line(r, line);
@@ -639,7 +645,7 @@ int process_console_line(Relay& r, char* line)
                 parse_kill_text(r, line, death_phrases_written(hits, kDeathHits)))
                 return 0;
             if (say_echo(line, mark)) {
-                console_command(r, line);
+                run_console_command(r, line);
                 return 0;
             }
         }

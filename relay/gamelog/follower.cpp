@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <cstring>
 
-#include "relay/core/lang.h"
-#include "relay/core/relay.h"
-#include "relay/core/scoped_flag.h"
+#include "relay/base/lang.h"
+#include "relay/relay.h"
+#include "relay/base/scoped_flag.h"
 #include "relay/gamelog/console_lines.h"
 #include "relay/gamelog/server_lines.h"
 

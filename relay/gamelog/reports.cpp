@@ -2,13 +2,15 @@
 
 #include <string>
 
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
-#include "relay/core/scoped_flag.h"
-#include "relay/core/teams.h"
-#include "relay/gamelog/phrases.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
+#include "relay/base/scoped_flag.h"
+#include "relay/base/teams.h"
+#include "relay/base/phrases.h"
 #include "relay/irc/output.h"
-#include "relay/core/text.h"
+#include "relay/players/stats.h"
+#include "relay/players/table.h"
+#include "relay/base/text.h"
 
 namespace {
 
@@ -135,4 +137,55 @@ void report_gametype(Relay& r, const char* target)
     line.start(r.colours.mapinfo).add(" ").add(phrase(PH_CURRENT_GAME_TYPE, r.settings.langout));
     line.add(gametype_name(r.game.gametype));
     send_privmsg(r, target, line.c_str());
+}
+
+void show_weapon_stats(Relay& r, const char* target)
+{
+    send_weapon_stats(r, target, stats_forced(r, target));
+}
+
+void show_stats(Relay& r, const char* target)
+{
+    r.game.fragcount = 0;
+    if (r.settings.statsafter == 0 && r.game.statsonrequest == 0)
+        return; // automatic reports are off
+    sort_players(r);
+    const int forced = stats_forced(r, target);
+
+    LineBuf line;
+    line.start(kBannerColour).addf(" %s", kBanner);
+    send_privmsg(r, target, line.c_str(), 0);
+
+    const char* host = cstr(r.settings.serverhost);
+    const char* port = cstr(r.settings.serverport);
+    if (r.query.sv_hostname || (host && port)) {
+        line.start(r.colours.botinfo).add(" Server:");
+        send_privmsg(r, target, line.c_str(), 0);
+        line.start(r.colours.default_);
+        if (r.query.sv_hostname)
+            line.add(*r.query.sv_hostname);
+        if (host && port)
+            line.addf("%c%c%s [%s:%s]", kPlain, kColour, r.colours.default_.c_str(), host, port);
+        send_privmsg(r, target, line.c_str(), 0);
+    }
+
+    report_map(r, target);
+    report_gametype(r, target);
+    report_scorelimit(r, target);
+    report_timelimit(r, target);
+
+    line.start(r.colours.gamescorehead).add(" Player stats:");
+    send_privmsg(r, target, line.c_str(), forced);
+    line.start(r.colours.gamescorehead).add("T Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName");
+    send_privmsg(r, target, line.c_str(), forced);
+
+    for (int team = kTeamUnknown; team <= kTeamSpectator; ++team)
+        for (int i = 0; i < r.players.playercount; ++i) {
+            const PlayerRecord& p = r.players.slots[i];
+            if (p.id != -1 && p.team == team && p.name)
+                send_player_line(r, target, p, forced);
+        }
+
+    if (r.settings.weaponstats)
+        send_weapon_stats(r, target, forced);
 }

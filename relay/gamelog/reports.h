@@ -1,4 +1,5 @@
-// The map clock and the small reports: score, map, time limit, score limit, game type.
+// The map clock and the reports: score, map, time limit, score limit, game type,
+// and the statistics report that gathers them.
 #pragma once
 
 struct Relay;
@@ -14,3 +15,12 @@ void report_scorelimit(Relay& r, const char* target);
 void report_gametype(Relay& r, const char* target);
 // The name of a game type code ("Capture The Flag"; "Unknown" for none).
 const char* gametype_name(int code);
+
+// Banner, server, map and game settings, then one line per player grouped by
+// team, best first. Resets fragcount. With weaponstats on it ends with the
+// weapon statistics, so callers need not send those separately.
+void show_stats(Relay& r, const char* target);
+
+// Kills of the current map per weapon, best first. Sends nothing when no weapon
+// kill was counted.
+void show_weapon_stats(Relay& r, const char* target);

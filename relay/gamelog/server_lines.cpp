@@ -11,15 +11,16 @@
 #include <string_view>
 
 #include "relay/config/mapinfo.h"
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
-#include "relay/core/scoped_flag.h"
-#include "relay/core/teams.h"
-#include "relay/core/text.h"
-#include "relay/core/trace.h"
-#include "relay/gamelog/phrases.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
+#include "relay/base/scoped_flag.h"
+#include "relay/base/teams.h"
+#include "relay/base/text.h"
+#include "relay/base/trace.h"
+#include "relay/base/phrases.h"
 #include "relay/irc/output.h"
 #include "relay/players/kill_count.h"
+#include "relay/gamelog/reports.h"
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
 #include "relay/query/status.h"
@@ -305,7 +306,7 @@ void flag_item(Relay& r, const ServerLine& l)
     const char* name = player_name(r, client);
     if (!name)
         return;
-    const char* text = objective_text(r, client, red ? 0 : 1);
+    const char* text = objective_text(r, team_of(r, client), red ? 0 : 1);
     if (!text)
         return;
     LineBuf line;

@@ -3,7 +3,7 @@
 
 #include <cstdint>
 
-#include "relay/core/platform.h"
+#include "relay/base/platform.h"
 
 inline constexpr int kIrcBufSize = 32768;  // input and output buffers; data up to 32767 bytes
 inline constexpr int kSendHistory = 10;    // lines the flood check looks back on
@@ -22,6 +22,7 @@ struct Repair {
 enum RepairKind { kRepairNick, kRepairUser, kRepairRegister, kRepairJoin, kRepairKinds };
 
 struct Relay;
+struct IrcMessage;
 
 struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
@@ -91,4 +92,6 @@ struct IrcState {
     // Takes the pause after a line sent (the sinks move on in it); without it
     // the platform sleeps.
     void (*pause_hook)(Relay& r, long long ms) = nullptr;
+    // Gets the PRIVMSG, NICK and QUIT lines of other users (the commands).
+    void (*message_hook)(Relay& r, const IrcMessage& m, const char* sender) = nullptr;
 };

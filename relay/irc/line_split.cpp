@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "relay/core/charset.h"
+#include "relay/base/charset.h"
 
 namespace {
 

@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/charset.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/base/charset.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/irc/line_split.h"
 #include "relay/irc/session.h"
 #include "relay/irc/sockets.h"

@@ -8,8 +8,8 @@
 #include <string>
 #include <string_view>
 
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/irc/output.h"
 #include "relay/irc/session.h"
 

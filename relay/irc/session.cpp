@@ -7,14 +7,12 @@
 #include <cstring>
 #include <string>
 
-#include "relay/commands/commands_state.h"
-#include "relay/commands/dispatch.h"
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 #include "relay/irc/nicks.h"
 #include "relay/irc/output.h"
 #include "relay/irc/sasl.h"
 #include "relay/irc/sockets.h"
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 
 namespace {
 
@@ -215,42 +213,6 @@ void handle_numeric(Relay& r, const IrcMessage& m, int numeric)
     case 475: console_note(r, "KEY NEEDED FOR CHANNEL!!!\n"); repair(r, numeric); break;
     default: break;
     }
-}
-
-// True when target is one of the comma-separated names in list (ignoring case).
-bool in_channel_list(const std::string& list, const char* target)
-{
-    std::size_t start = 0;
-    for (;;) {
-        std::size_t comma = list.find(',', start);
-        std::string name = list.substr(start, comma == std::string::npos ? std::string::npos : comma - start);
-        if (safe_stricmp(name.c_str(), target) == 0)
-            return true;
-        if (comma == std::string::npos)
-            return false;
-        start = comma + 1;
-    }
-}
-
-void handle_privmsg(Relay& r, const IrcMessage& m, const char* sender)
-{
-    const char* target = m.arg(2);
-    if (target[0] == 0)
-        return;
-    // Copies: the command may replace the nick or channel setting it is given.
-    const BotSettings& s = r.settings;
-    if (same_nick(r.irc, target, cstr(s.nick))) {
-        std::string nick = *s.nick;
-        irc_command(r, m.arg(0), sender, nick.c_str(), m.arg(3));
-        return;
-    }
-    if (!s.channel)
-        return;
-    std::string channel = *s.channel;
-    bool match = channel.find(',') == std::string::npos ? safe_stricmp(target, channel.c_str()) == 0
-                                                        : in_channel_list(channel, target);
-    if (match)
-        irc_command(r, m.arg(0), sender, channel.c_str(), m.arg(3));
 }
 
 } // namespace
@@ -496,23 +458,12 @@ int handle_irc_line(Relay& r)
     } else if (std::strcmp(a1, "PART") == 0) {
         if (safe_strcmp(sender, cstr(s.nick)) == 0)
             irc.ircjoined = 0;
-    } else if (std::strcmp(a1, "NICK") == 0) {
-        const char* newnick = m.arg(2);
-        if (sender[0] != 0 && same_nick(irc, sender, cstr(s.nick))) {
-            take_own_nick(r, newnick);
-        } else if (newnick[0] != 0 && is_owner(r, parse_prefix(a0))) {
-            // The owner keeps owner status under a new nick.
-            r.commands.botowner = std::string(newnick);
-        }
-    } else if (std::strcmp(a1, "QUIT") == 0) {
-        // The owner left IRC: whoever comes next under that nick is a stranger.
-        if (is_owner(r, parse_prefix(a0))) {
-            trace(r, 11, "owner %s quit\r\n", sender);
-            r.commands.botowner.reset();
-            r.commands.owneruserhost.clear();
-        }
-    } else if (std::strcmp(a1, "PRIVMSG") == 0) {
-        handle_privmsg(r, m, sender);
+    } else if (std::strcmp(a1, "NICK") == 0 && sender[0] != 0 && same_nick(irc, sender, cstr(s.nick))) {
+        take_own_nick(r, m.arg(2));
+    } else if (std::strcmp(a1, "NICK") == 0 || std::strcmp(a1, "QUIT") == 0 || std::strcmp(a1, "PRIVMSG") == 0) {
+        // Another user's line: the commands decide what it means to them.
+        if (irc.message_hook)
+            irc.message_hook(r, m, sender);
     }
     return 0;
 }

@@ -4,7 +4,7 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 
 namespace {
 

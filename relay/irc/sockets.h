@@ -5,7 +5,7 @@
 
 #include <cstdint>
 
-#include "relay/core/platform.h"
+#include "relay/base/platform.h"
 
 struct Relay;
 

@@ -1,10 +1,10 @@
 // Kill and team-kill bookkeeping: every kill the relay learns of ends here.
 #include "relay/players/kill_count.h"
 
-#include "relay/core/lang.h"
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/base/lang.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/players/kill_line.h"
 #include "relay/players/table.h"
 

@@ -1,11 +1,11 @@
 // The kill report line: "[12:34] Bob was shot by Alice's M4" in IRC colours.
 #include "relay/players/kill_line.h"
 
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
 #include "relay/irc/output.h"
 #include "relay/players/table.h"
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 
 std::string showkd(Relay& r, int id)
 {

@@ -7,12 +7,12 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/core/lang.h"
-#include "relay/core/phrase_scan.h"
-#include "relay/core/relay.h"
+#include "relay/base/lang.h"
+#include "relay/base/phrase_scan.h"
+#include "relay/relay.h"
 #include "relay/players/table.h"
-#include "relay/core/text.h"
-#include "relay/core/trace.h"
+#include "relay/base/text.h"
+#include "relay/base/trace.h"
 #include "relay/players/kill_count.h"
 #include "relay/players/register.h"
 

@@ -4,9 +4,9 @@
 
 #include <string_view>
 
-#include "relay/core/relay.h"
-#include "relay/core/teams.h"
-#include "relay/core/text.h"
+#include "relay/relay.h"
+#include "relay/base/teams.h"
+#include "relay/base/text.h"
 #include "relay/players/kill_count.h"
 
 namespace {

@@ -1,5 +1,4 @@
-// The statistics report: who killed whom how often, by team, best first; and the
-// weapons of the map.
+// The lines of the statistics report: one per player, and the weapons of the map.
 #include "relay/players/stats.h"
 
 #include <algorithm>
@@ -7,15 +6,12 @@
 #include <utility>
 #include <vector>
 
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
-#include "relay/gamelog/reports.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
 #include "relay/irc/output.h"
 #include "relay/players/kill_count.h"
 #include "relay/players/table.h"
-#include "relay/core/text.h"
-
-namespace {
+#include "relay/base/text.h"
 
 // Statistics lines pass silent mode when asked for, or when they go to a nick
 // rather than the channel.
@@ -76,55 +72,3 @@ void send_player_line(Relay& r, const char* target, const PlayerRecord& p, int f
     send_privmsg(r, target, line.c_str(), forced);
 }
 
-} // namespace
-
-void show_weapon_stats(Relay& r, const char* target)
-{
-    send_weapon_stats(r, target, stats_forced(r, target));
-}
-
-void show_stats(Relay& r, const char* target)
-{
-    r.game.fragcount = 0;
-    if (r.settings.statsafter == 0 && r.game.statsonrequest == 0)
-        return; // automatic reports are off
-    sort_players(r);
-    const int forced = stats_forced(r, target);
-
-    LineBuf line;
-    line.start(kBannerColour).addf(" %s", kBanner);
-    send_privmsg(r, target, line.c_str(), 0);
-
-    const char* host = cstr(r.settings.serverhost);
-    const char* port = cstr(r.settings.serverport);
-    if (r.query.sv_hostname || (host && port)) {
-        line.start(r.colours.botinfo).add(" Server:");
-        send_privmsg(r, target, line.c_str(), 0);
-        line.start(r.colours.default_);
-        if (r.query.sv_hostname)
-            line.add(*r.query.sv_hostname);
-        if (host && port)
-            line.addf("%c%c%s [%s:%s]", kPlain, kColour, r.colours.default_.c_str(), host, port);
-        send_privmsg(r, target, line.c_str(), 0);
-    }
-
-    report_map(r, target);
-    report_gametype(r, target);
-    report_scorelimit(r, target);
-    report_timelimit(r, target);
-
-    line.start(r.colours.gamescorehead).add(" Player stats:");
-    send_privmsg(r, target, line.c_str(), forced);
-    line.start(r.colours.gamescorehead).add("T Kil/Dth KDR  [TK/SK/KT] Sco Png PlayerName");
-    send_privmsg(r, target, line.c_str(), forced);
-
-    for (int team = kTeamUnknown; team <= kTeamSpectator; ++team)
-        for (int i = 0; i < r.players.playercount; ++i) {
-            const PlayerRecord& p = r.players.slots[i];
-            if (p.id != -1 && p.team == team && p.name)
-                send_player_line(r, target, p, forced);
-        }
-
-    if (r.settings.weaponstats)
-        send_weapon_stats(r, target, forced);
-}

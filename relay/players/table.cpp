@@ -2,9 +2,9 @@
 
 #include <utility>
 
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
-#include "relay/core/trace.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
+#include "relay/base/trace.h"
 
 namespace {
 

@@ -4,8 +4,8 @@
 #include <limits>
 #include <string>
 
-#include "relay/core/settings.h"
-#include "relay/core/teams.h"
+#include "relay/base/settings.h"
+#include "relay/base/teams.h"
 
 struct Relay;
 

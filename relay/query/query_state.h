@@ -1,7 +1,7 @@
 // Game server status as the last status reply gave it, and the reply buffer.
 #pragma once
 
-#include "relay/core/settings.h"
+#include "relay/base/settings.h"
 
 inline constexpr int kReplyBufSize = 32768; // reply data up to 32767 bytes and a zero
 

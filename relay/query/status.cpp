@@ -9,12 +9,12 @@
 #include <cstdlib>
 #include <string>
 
-#include "relay/core/line_buf.h"
-#include "relay/core/relay.h"
-#include "relay/core/teams.h"
-#include "relay/core/text.h"
-#include "relay/core/trace.h"
-#include "relay/gamelog/phrases.h"
+#include "relay/base/line_buf.h"
+#include "relay/relay.h"
+#include "relay/base/teams.h"
+#include "relay/base/text.h"
+#include "relay/base/trace.h"
+#include "relay/base/phrases.h"
 #include "relay/irc/output.h"
 #include "relay/players/register.h"
 #include "relay/players/table.h"

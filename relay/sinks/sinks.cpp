@@ -2,7 +2,7 @@
 
 #include <algorithm>
 
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 #include "relay/discord/sink.h"
 
 void report_to_sinks(Relay& r, const char* text)

@@ -6,9 +6,9 @@
 
 #include <nlohmann/json.hpp>
 
-#include "relay/core/charset.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/base/charset.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/gamelog/reports.h"
 #include "relay/status/status_page.h"
 

@@ -3,9 +3,9 @@
 #include <algorithm>
 #include <vector>
 
-#include "relay/core/charset.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/base/charset.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 #include "relay/gamelog/reports.h"
 
 namespace {

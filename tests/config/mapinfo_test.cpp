@@ -190,7 +190,7 @@ TEST(ObjectiveText, Choices)
         r.game.map = c.map ? Text(c.map) : Text();
         r.game.gametype = c.gametype;
         r.settings.langout = c.langout;
-        const char* got = objective_text(r, c.client, c.flag);
+        const char* got = objective_text(r, team_of(r, c.client), c.flag);
         const std::string label = std::string(c.map ? c.map : "(none)") + " client " +
                                   std::to_string(c.client) + " flag " + std::to_string(c.flag) +
                                   " lang " + std::to_string(c.langout);
@@ -207,7 +207,7 @@ TEST(ObjectiveText, GermanFallbackIsLatin1)
     add_players(t);
     t.r().game.map = "mp_other";
     t.r().settings.langout = 1;
-    EXPECT_STREQ(objective_text(t.r(), 1, 0), "bringt das Objektiv zur\374ck.");
+    EXPECT_STREQ(objective_text(t.r(), team_of(t.r(), 1), 0), "bringt das Objektiv zur\374ck.");
 }
 
 TEST(ObjectiveText, TraceLines)
@@ -218,8 +218,8 @@ TEST(ObjectiveText, TraceLines)
     add_players(t);
     t.r().game.map = "mp_full";
     t.r().game.gametype = 5;
-    objective_text(t.r(), 1, 1);
-    objective_text(t.r(), 2, 1);
+    objective_text(t.r(), team_of(t.r(), 1), 1);
+    objective_text(t.r(), team_of(t.r(), 2), 1);
     const std::string tr = trace_text(t);
     EXPECT_NE(tr.find("map: mp_full\r\nmap ok\r\n"), std::string::npos);
     EXPECT_NE(tr.find("1 1\r\n1 1 docs\r\nB taken red en\r\n"), std::string::npos) << tr;

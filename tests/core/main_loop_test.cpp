@@ -2,7 +2,7 @@
 
 #include <string>
 
-#include "relay/core/main_loop.h"
+#include "relay/app/main_loop.h"
 #include "tests/support/relay_fixture.h"
 
 namespace {

@@ -10,7 +10,7 @@
 #include <cstdlib>
 #include <string>
 
-#include "relay/core/posix_platform.h"
+#include "relay/base/posix_platform.h"
 
 TEST(PosixFiles, OnlyPlainFilesOpenAndNothingBlocks)
 {

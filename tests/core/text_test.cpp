@@ -3,9 +3,9 @@
 #include <cstring>
 #include <string>
 
-#include "relay/core/charset.h"
-#include "relay/core/phrase_scan.h"
-#include "relay/core/text.h"
+#include "relay/base/charset.h"
+#include "relay/base/phrase_scan.h"
+#include "relay/base/text.h"
 #include "tests/support/fake_platform.h"
 
 namespace {

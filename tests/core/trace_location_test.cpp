@@ -4,8 +4,8 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/command_line.h"
-#include "relay/core/posix_platform.h"
+#include "relay/app/command_line.h"
+#include "relay/base/posix_platform.h"
 #include "tests/support/relay_fixture.h"
 
 namespace {

@@ -12,8 +12,8 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/main_loop.h"
-#include "relay/core/trace.h"
+#include "relay/app/main_loop.h"
+#include "relay/base/trace.h"
 #include "tests/support/connected_relay.h"
 #include "tests/support/relay_fixture.h"
 

@@ -10,7 +10,7 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/main_loop.h"
+#include "relay/app/main_loop.h"
 #include "relay/irc/output.h"
 #include "tests/support/connected_relay.h"
 

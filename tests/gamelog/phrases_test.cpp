@@ -5,7 +5,7 @@
 #include <cstring>
 #include <string>
 
-#include "relay/gamelog/phrases.h"
+#include "relay/base/phrases.h"
 
 namespace {
 

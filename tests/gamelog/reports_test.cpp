@@ -4,7 +4,7 @@
 #include <vector>
 
 #include "relay/gamelog/reports.h"
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 #include "tests/support/connected_relay.h"
 
 namespace {

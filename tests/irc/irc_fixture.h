@@ -10,7 +10,7 @@
 #include <utility>
 #include <vector>
 
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 #include "relay/irc/output.h"
 #include "relay/irc/session.h"
 #include "tests/support/connected_relay.h"

@@ -5,8 +5,8 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/charset.h"
-#include "relay/core/trace.h"
+#include "relay/base/charset.h"
+#include "relay/base/trace.h"
 #include "relay/irc/line_split.h"
 #include "relay/irc/sasl.h"
 #include "relay/irc/sockets.h"

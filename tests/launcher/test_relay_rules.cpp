@@ -3,7 +3,7 @@
 #include "checks.h"
 #include "command_line.h"
 
-#include "relay/core/command_line.h"
+#include "relay/app/command_line.h"
 #include "tests/support/relay_fixture.h"
 
 #include "form.h"

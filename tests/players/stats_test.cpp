@@ -4,6 +4,7 @@
 #include <vector>
 
 #include "relay/players/kill_count.h"
+#include "relay/gamelog/reports.h"
 #include "relay/players/stats.h"
 #include "tests/support/connected_relay.h"
 

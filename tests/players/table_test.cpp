@@ -2,8 +2,8 @@
 
 #include <string>
 
-#include "relay/core/relay.h"
-#include "relay/core/trace.h"
+#include "relay/relay.h"
+#include "relay/base/trace.h"
 #include "relay/players/table.h"
 #include "tests/support/relay_fixture.h"
 

@@ -5,7 +5,7 @@
 #include <string>
 #include <vector>
 
-#include "relay/core/trace.h"
+#include "relay/base/trace.h"
 #include "relay/players/table.h"
 #include "tests/support/relay_fixture.h"
 

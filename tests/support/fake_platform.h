@@ -11,7 +11,7 @@
 #include <string_view>
 #include <vector>
 
-#include "relay/core/platform.h"
+#include "relay/base/platform.h"
 
 // Thrown by exit_process so a test can watch the program end.
 struct FakeExit {

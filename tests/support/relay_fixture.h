@@ -3,7 +3,7 @@
 
 #include <memory>
 
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 #include "tests/support/fake_platform.h"
 
 // The settings of a relay that runs on its loop in a test: an IRC server at

@@ -1,6 +1,6 @@
-#include "relay/gamelog/phrases.h"
+#include "relay/base/phrases.h"
 
-#include "relay/core/lang.h"
+#include "relay/base/lang.h"
 
 namespace {
 

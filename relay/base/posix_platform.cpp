@@ -1,4 +1,4 @@
-#include "relay/core/posix_platform.h"
+#include "relay/base/posix_platform.h"
 
 #include <chrono>
 

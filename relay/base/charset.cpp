@@ -1,4 +1,4 @@
-#include "relay/core/charset.h"
+#include "relay/base/charset.h"
 
 namespace {
 

@@ -1,4 +1,4 @@
-#include "relay/core/posix_tls.h"
+#include "relay/base/posix_tls.h"
 
 #include <arpa/inet.h>
 #include <cctype>

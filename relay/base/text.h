@@ -7,9 +7,9 @@
 #include <string>
 #include <string_view>
 
-#include "relay/core/colour_codes.h"
-#include "relay/core/line_buf.h"
-#include "relay/core/settings.h"
+#include "relay/base/colour_codes.h"
+#include "relay/base/line_buf.h"
+#include "relay/base/settings.h"
 
 
 // 0 when equal. Absent and empty texts are handled before the byte comparison:

@@ -2,9 +2,9 @@
 
 #include <memory>
 
-#include "relay/core/platform.h"
-#include "relay/core/posix_http.h"
-#include "relay/core/posix_tls.h"
+#include "relay/base/platform.h"
+#include "relay/base/posix_http.h"
+#include "relay/base/posix_tls.h"
 
 // The real platform: POSIX files and sockets, the system clock, standard output.
 struct PosixPlatform final : Platform {

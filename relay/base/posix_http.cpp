@@ -1,4 +1,4 @@
-#include "relay/core/posix_http.h"
+#include "relay/base/posix_http.h"
 
 #include <algorithm>
 #include <cctype>

@@ -1,17 +1,17 @@
-#include "relay/core/main_loop.h"
+#include "relay/app/main_loop.h"
 
 #include <string>
 
 #include "relay/config/colours.h"
 #include "relay/config/mapinfo.h"
-#include "relay/core/relay.h"
+#include "relay/relay.h"
 #include "relay/gamelog/follower.h"
 #include "relay/gamelog/reports.h"
 #include "relay/irc/output.h"
 #include "relay/irc/sasl.h"
 #include "relay/irc/session.h"
 #include "relay/players/stats.h"
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 #include "relay/query/status.h"
 
 void start_relay(Relay& r, LoopState& loop)

@@ -2,10 +2,10 @@
 #include <memory>
 #include <new>
 
-#include "relay/core/command_line.h"
-#include "relay/core/main_loop.h"
-#include "relay/core/posix_platform.h"
-#include "relay/core/relay.h"
+#include "relay/app/command_line.h"
+#include "relay/app/main_loop.h"
+#include "relay/base/posix_platform.h"
+#include "relay/relay.h"
 
 int main(int argc, char** argv)
 {

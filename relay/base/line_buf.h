@@ -8,7 +8,7 @@
 #include <string>
 #include <string_view>
 
-#include "relay/core/charset.h"
+#include "relay/base/charset.h"
 
 struct LineBuf {
     static constexpr std::size_t cap = 1023;

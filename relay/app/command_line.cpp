@@ -1,13 +1,13 @@
-#include "relay/core/command_line.h"
+#include "relay/app/command_line.h"
 
 #include <cctype>
 #include <cstdlib>
 #include <cstring>
 #include <string>
 
-#include "relay/core/lang.h"
-#include "relay/core/relay.h"
-#include "relay/core/text.h"
+#include "relay/base/lang.h"
+#include "relay/relay.h"
+#include "relay/base/text.h"
 
 void print_usage(Relay& r, const char* program_name, int exit_code)
 {

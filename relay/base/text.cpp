@@ -1,4 +1,4 @@
-#include "relay/core/text.h"
+#include "relay/base/text.h"
 
 #include <climits>
 #include <cstring>

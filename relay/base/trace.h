@@ -1,11 +1,13 @@
-// Console output, the debug trace file and the one way out of the program.
+// Console output, the debug trace file and the one way out of the program, over
+// the platform alone. The relay's own calls (console_printf(r, ...), trace(r, ...))
+// are thin wrappers in relay.h that hand in its platform, settings and trace state.
 #pragma once
 
+#include <cstdarg>
 #include <string>
 #include <string_view>
 
 struct Platform;
-struct Relay;
 
 // Where the debug trace goes: the file kTraceFileName in the directory that the
 // environment variable TIDECORE_TRACE_DIR names (a service points it at its state
@@ -22,18 +24,16 @@ struct TraceState {
     int tracelogopen = 0; // set when opened, never cleared
 };
 
-// Console messages. console_printf always prints; console_note is silenced by -q.
-__attribute__((format(printf, 2, 3))) void console_printf(Relay& r, const char* format, ...);
-__attribute__((format(printf, 2, 3))) void console_note(Relay& r, const char* format, ...);
-void console_text(Relay& r, std::string_view text);
+// printf into a string, of any length.
+std::string vformat(const char* format, va_list ap);
 
-void open_trace(Relay& r);
-// Writes a formatted line to the trace file when debuglevel >= level and it is open.
-__attribute__((format(printf, 3, 4))) void trace(Relay& r, int level, const char* format, ...);
-bool tracing(const Relay& r, int level);
-
+void console_vprint(Platform& p, const char* format, va_list ap);
+// Opens the trace file once, when debuglevel asks for one.
+void open_trace_file(TraceState& t, Platform& p, int debuglevel);
+bool trace_open_at(const TraceState& t, int debuglevel, int level);
+void trace_vwrite(TraceState& t, Platform& p, const char* format, va_list ap);
 // Closes the trace file, pauses 5 seconds and ends the process with code.
-[[noreturn]] void exit_program(Relay& r, int code);
+[[noreturn]] void exit_with_trace(TraceState& t, Platform& p, int code);
 
 // Exit codes.
 inline constexpr int kExitOk = 0;

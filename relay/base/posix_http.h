@@ -9,7 +9,7 @@
 
 #include <poll.h>
 
-#include "relay/core/platform.h"
+#include "relay/base/platform.h"
 
 class PosixHttp {
 public:
