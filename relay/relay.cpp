@@ -47,5 +47,7 @@ void trace(Relay& r, int level, const char* format, ...)
 
 void exit_program(Relay& r, int code)
 {
+    // What the statistics hold waiting goes in before the end.
+    statsdb_close(r);
     exit_with_trace(r.tracer, *r.platform, code);
 }

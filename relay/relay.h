@@ -22,6 +22,7 @@
 #include "relay/players/table.h"
 #include "relay/query/query_state.h"
 #include "relay/sinks/sinks.h"
+#include "relay/statsdb/statsdb.h"
 #include "relay/status/status_files.h"
 
 struct Relay {
@@ -31,6 +32,10 @@ struct Relay {
         irc.pause_hook = &pause_with_sinks;
         irc.message_hook = &handle_user_message;
         console.command_hook = &console_command;
+        log.reading_hook = &statsdb_reading;
+        log.line_hook = &statsdb_line;
+        kills.kill_hook = &statsdb_kill;
+        kills.flag_hook = &statsdb_flag;
     }
 
     Platform* platform;
@@ -49,6 +54,7 @@ struct Relay {
     ConsoleState console;
     DiscordSink discord;
     StatusFiles status;
+    StatsDb statsdb;
 };
 
 // Console messages. console_printf always prints; console_note is silenced by -q.

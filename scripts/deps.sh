@@ -9,6 +9,8 @@ packages=(cmake ninja-build g++ libgtest-dev libgmock-dev ngircd qt6-base-dev li
 packages+=(libgnutls28-dev pkg-config openssl)
 # The Discord webhook sink: HTTP with libcurl (GnuTLS flavour) and JSON bodies.
 packages+=(libcurl4-gnutls-dev nlohmann-json3-dev)
+# All-time statistics: SQLite, and its command-line tool for the tests.
+packages+=(libsqlite3-dev sqlite3)
 # The tests' webhook stand-in (Python's own HTTP server and JSON).
 packages+=(python3)
 # The live status files' tests: the page in headless Chromium, promtool for the

@@ -5,6 +5,7 @@
 #include "relay/config/colours.h"
 #include "relay/config/mapinfo.h"
 #include "relay/relay.h"
+#include "relay/statsdb/statsdb.h"
 #include "relay/gamelog/follower.h"
 #include "relay/gamelog/reports.h"
 #include "relay/irc/output.h"
@@ -125,9 +126,9 @@ void wait_for_work(Relay& r, LoopState& loop)
     const long long look = now + (loop.logwatch >= 0 ? kWatchedLogPollMs : kLogPollMs);
     if (look < deadline)
         deadline = look;
-    const long long sinks = sinks_due_ms(r);
-    if (sinks >= 0 && sinks < deadline)
-        deadline = sinks;
+    for (long long due : {sinks_due_ms(r), statsdb_due_ms(r)})
+        if (due >= 0 && due < deadline)
+            deadline = due;
     const int sock = r.irc.ircconnected ? r.irc.ircsocket : -1;
     p.wait_for_input(sock, loop.logwatch, deadline - now);
 }
@@ -196,8 +197,9 @@ void relay_pass(Relay& r, LoopState& loop)
         open_log(r);
     }
 
-    // 4. The report sinks.
+    // 4. The report sinks and the all-time statistics.
     pump_sinks(r);
+    statsdb_pass(r);
 
     // A pass that handled something goes straight on (pacing pauses happen where
     // lines are sent); one that found nothing waits for something to happen.

@@ -39,6 +39,10 @@ struct FileStat {
     unsigned long long identity = 0;
     // A plain file (not a directory, pipe or device).
     bool regular = true;
+    // The device and inode numbers themselves (a fake file has its identity as
+    // the inode).
+    unsigned long long device = 0;
+    unsigned long long inode = 0;
 };
 
 // An IPv4 or IPv6 address.

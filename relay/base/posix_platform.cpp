@@ -161,6 +161,8 @@ static FileStat to_filestat(const struct stat& st)
     fs.size = static_cast<long long>(st.st_size);
     fs.identity = (static_cast<unsigned long long>(st.st_dev) << 40) ^ static_cast<unsigned long long>(st.st_ino);
     fs.regular = S_ISREG(st.st_mode);
+    fs.device = static_cast<unsigned long long>(st.st_dev);
+    fs.inode = static_cast<unsigned long long>(st.st_ino);
     return fs;
 }
 

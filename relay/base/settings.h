@@ -89,6 +89,7 @@ struct BotSettings {
     int discordplain = 0;
     // The live status files (status.json, index.html, metrics.prom) go here.
     Text statusdir;
+    Text statsdb; // all-time statistics database (SQLite file)
 
     // Marks: the setting was given on the command line (the colour file read at
     // start then leaves it alone once).

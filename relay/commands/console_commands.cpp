@@ -22,6 +22,8 @@
 #include "relay/config/colours.h"
 #include "relay/config/mapinfo.h"
 #include "relay/relay.h"
+#include "relay/statsdb/statsdb.h"
+#include "relay/commands/alltime_commands.h"
 #include "relay/base/scoped_flag.h"
 #include "relay/base/text.h"
 #include "relay/base/phrases.h"
@@ -617,6 +619,17 @@ void console_command(Relay& r, const char* line)
             row.act(r, args);
             return;
         }
+    // The all-time statistics answer only live, and only with a database.
+    if (!history && statsdb_configured(r)) {
+        if (safe_stricmp(word, "top") == 0) {
+            lbot_top(r, args);
+            return;
+        }
+        if (safe_stricmp(word, "player") == 0) {
+            lbot_player(r, args);
+            return;
+        }
+    }
     for (const CommandRow& row : kCommands)
         if (safe_stricmp(word, row.word) == 0) {
             if (history) {

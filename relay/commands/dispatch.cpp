@@ -7,9 +7,11 @@
 #include <iterator>
 #include <string>
 
+#include "relay/commands/alltime_commands.h"
 #include "relay/commands/args.h"
 #include "relay/commands/irc_handlers.h"
 #include "relay/relay.h"
+#include "relay/statsdb/statsdb.h"
 #include "relay/base/text.h"
 #include "relay/irc/irc_message.h"
 #include "relay/irc/nicks.h"
@@ -30,6 +32,8 @@ struct CommandRow {
     WordCheck check = nullptr;
     // Its help line after the word: the words it takes, the marks, what it does.
     const char* help = nullptr;
+    // Only while a statistics database is set: else unknown and not in the help.
+    bool alltime = false;
 };
 
 int check_channel(const Relay&, const ArgVector& args)
@@ -87,6 +91,7 @@ constexpr CommandRow kCommands[] = {
     {"!osp", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP support on|off"},
     {"!ospfight", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP war in progress on|off"},
     {"!ospshow", kServerOnly, cmd_ospshow, nullptr, "value %c5,0(*#O): set some osp server options"},
+    {"!player", kAnyMode, cmd_player, check_player, "name %c5,0(*O): show a player's all-time stats", true},
     {"!playerstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn playerstats on|off"},
     {"!quit", kAnyMode, cmd_quit, nullptr, "%c5,0(*O): let the bot stop and exit"},
     {"!renameteam", kAnyMode, cmd_renameteam, nullptr, "red|blue name %c5,0(*O): gives a team an new name"},
@@ -111,16 +116,19 @@ constexpr CommandRow kCommands[] = {
     {"!swapscores", kAnyMode, cmd_swapscores, nullptr, "%c5,0(*O): swap the current team scores"},
     {"!swapteams", kAnyMode, cmd_swapteams, nullptr, "%c5,0(*O): swap the current team names/clantags/scores/players"},
     {"!teammode", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch teammode setting to on|off"},
+    {"!top", kAnyMode, cmd_top, check_top, "n %c5,0(*O): show the n best players of all time (10, at most 20)", true},
     {"!usetime", kClientOnly, cmd_switch, nullptr, "on|off|down|up %c5,0(*$O): show time on|off, set time going up/down"},
     {"!useclantags", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*$O): turn clantags for teams on|off"},
     {"!weaponstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn weaponstats on|off"},
 };
 
-const CommandRow* find_command(const char* word, int servermode)
+const CommandRow* find_command(const Relay& r, const char* word, int servermode)
 {
     for (const CommandRow& row : kCommands) {
         if (safe_stricmp(word, row.word) != 0)
             continue;
+        if (row.alltime && !statsdb_configured(r))
+            return nullptr;
         if ((row.mode == kClientOnly && servermode) || (row.mode == kServerOnly && !servermode))
             return nullptr; // the other mode's command is unknown here
         return &row;
@@ -259,6 +267,8 @@ void show_help(Relay& r, const char* to)
         // The first two (!help, !pass) are for anyone, the rest for the owner.
         if (shown++ >= 2 && !owner)
             return;
+        if (row.alltime && !statsdb_configured(r))
+            continue;
         const std::string line = std::string(":%c12,0 ") + row.word + " " + row.help;
         replyf(r, to, line.c_str(), kGameName);
     }
@@ -311,7 +321,7 @@ void irc_command(Relay& r, const char* prefix, const char* sender, const char* t
 
     if (!is_owner(r, who))
         return;
-    const CommandRow* row = find_command(args.word(0), s.servermode);
+    const CommandRow* row = find_command(r, args.word(0), s.servermode);
     if (!row)
         return;
 

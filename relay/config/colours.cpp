@@ -226,6 +226,11 @@ bool general_key(Relay& r, const std::string& key, const char* value)
         s.discordwebhook = std::string(value);
     } else if (key == "statusdir") {
         s.statusdir = std::string(value);
+    } else if (key == "statsdb") {
+        if (value[0])
+            s.statsdb = std::string(value);
+        else
+            s.statsdb.reset();
     } else if (key == "discordformat") {
         if (safe_stricmp(value, "plain") == 0)
             s.discordplain = 1;
@@ -302,6 +307,7 @@ void load_colours(Relay& r, const char* filename)
     r.settings.discordwebhook.reset();
     r.settings.discordplain = 0;
     r.settings.statusdir.reset();
+    r.settings.statsdb.reset();
     Reading rd;
     std::size_t pos = 0;
     while (pos < content.size()) {

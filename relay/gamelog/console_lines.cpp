@@ -5,6 +5,7 @@
 #include "relay/gamelog/console_lines.h"
 
 #include <cstring>
+#include <iterator>
 #include <string>
 #include <string_view>
 
@@ -351,6 +352,14 @@ bool objective_event(Relay& r, const char* line, const PhraseHits& hits)
 
     const std::string rawname(line, static_cast<std::size_t>(at - line));
     const int osp = r.settings.osp;
+    if (r.kills.flag_hook) {
+        // The flag events by their place in the all-time statistics' list.
+        constexpr PhraseId kFlagEvents[] = {PH_RED_FLAG_TAKEN,  PH_RED_FLAG_DROPPED,  PH_RED_FLAG_CAPTURED,
+                                            PH_BLUE_FLAG_TAKEN, PH_BLUE_FLAG_DROPPED, PH_BLUE_FLAG_CAPTURED};
+        for (int i = 0; i < static_cast<int>(std::size(kFlagEvents)); ++i)
+            if (ev->phrase == kFlagEvents[i])
+                r.kills.flag_hook(r, rawname.c_str(), i, ev->team);
+    }
     LineBuf out;
     if (r.settings.teammode) {
         out.start(r.colours.default_, r.game.clocktext).addf(" %c", kColour);

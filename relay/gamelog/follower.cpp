@@ -32,6 +32,23 @@ void empty_buffer(LogFollower& lf)
     lf.skipping = false;
 }
 
+// A new reading begins: at once when nothing of the old file waits, else once
+// the waiting lines are handled.
+void new_reading(Relay& r, int cause, bool fresh)
+{
+    LogFollower& lf = r.log;
+    ++lf.reading;
+    if (fresh) {
+        lf.switches.clear();
+        lf.headreading = lf.reading;
+        lf.headbase = lf.bytesconsumed;
+    } else {
+        lf.switches.push_back(lf.bytesconsumed + (lf.logfill - lf.logstart));
+    }
+    if (lf.reading_hook)
+        lf.reading_hook(r, lf.reading, cause);
+}
+
 // Counts a line taken from the log and prints the progress message.
 void count_line(Relay& r)
 {
@@ -108,6 +125,7 @@ void follow_new_file(Relay& r)
         r.platform->file_seek(lf.logstream, 0);
         lf.readpos = 0;
         keep_complete_lines(lf);
+        new_reading(r, kReadingTruncated, false);
         return;
     }
     FileStat at_path = r.platform->file_stat(*r.settings.logfile);
@@ -123,6 +141,7 @@ void follow_new_file(Relay& r)
         lf.identity = r.platform->file_stat_handle(fh).identity;
         lf.readpos = 0;
         keep_complete_lines(lf);
+        new_reading(r, kReadingReplaced, false);
     }
 }
 
@@ -159,6 +178,7 @@ void open_log(Relay& r)
     lf.readpos = 0;
     lf.identity = r.platform->file_stat_handle(fh).identity;
     empty_buffer(lf);
+    new_reading(r, kReadingOpened, true);
 }
 
 void close_log(Relay& r)
@@ -236,6 +256,15 @@ int take_log_lines(Relay& r)
             break;
         *end = 0;
         lf.historyline = lf.bytesconsumed < lf.historyend;
+        while (!lf.switches.empty() && lf.bytesconsumed >= lf.switches.front()) {
+            ++lf.headreading;
+            lf.headbase = lf.switches.front();
+            lf.switches.pop_front();
+        }
+        lf.linestart = lf.bytesconsumed - lf.headbase;
+        lf.lineend = lf.linestart + (end - base) + 1;
+        if (lf.line_hook)
+            lf.line_hook(r, base, static_cast<int>(end - base));
         int result;
         {
             ScopedFlag handling(lf.handling);

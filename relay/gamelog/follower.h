@@ -2,6 +2,7 @@
 // the line processor of the current mode.
 #pragma once
 
+#include <deque>
 #include <vector>
 
 struct Relay;
@@ -30,6 +31,20 @@ struct LogFollower {
     long long historyend = 0;   // bytesconsumed at the end of the history
     bool historyline = false;   // the line with its processor is history
     long long lastline = 0;     // when a pass last handled a line (seconds)
+    // Readings: each time the follower starts at a file's first byte (opened,
+    // cut shorter, replaced) is a reading with a number of its own. Lines of the
+    // old file may still wait when a new reading starts: switches holds where
+    // (in bytesconsumed) each later reading's bytes begin.
+    int reading = 0;              // the newest reading
+    int headreading = 0;          // the reading of the line being handled
+    long long headbase = 0;       // bytesconsumed at the start of headreading
+    std::deque<long long> switches;
+    long long linestart = 0;      // the line being handled: its offset in its file
+    long long lineend = 0;        // and just after its line feed
+    // Told of each new reading, and of each line before its processor (both set
+    // by the Relay when all-time statistics are kept).
+    void (*reading_hook)(Relay& r, int reading, int cause) = nullptr;
+    void (*line_hook)(Relay& r, const char* line, int len) = nullptr;
     // Replaces the mode's line processor when set (used by tests to watch lines).
     int (*processor)(Relay&, char*) = nullptr;
 };
@@ -43,6 +58,11 @@ int take_log_lines(Relay& r);
 // Closes the log so that the next pass opens it again from its first byte; what
 // the file holds then is read as history.
 void close_log(Relay& r);
+
+// Why a reading began; its file is open at logstream when the reading hook runs.
+inline constexpr int kReadingOpened = 0;    // opened: at start, after !restart
+inline constexpr int kReadingTruncated = 1; // the file was cut shorter
+inline constexpr int kReadingReplaced = 2;  // another file took its path
 
 // Complete lines read from the log wait to be handled.
 bool log_lines_waiting(const LogFollower& lf);

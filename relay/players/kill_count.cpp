@@ -276,6 +276,8 @@ void count_kill(Relay& r, int killer, int victim, int weapon, const char* clockt
         if (v.rec)
             v.rec->suicides += 1;
         ++r.kills.suicidestotal;
+        if (r.kills.kill_hook)
+            r.kills.kill_hook(r, kStatsSuicideKind, nullptr, v.rec, weapon, k.team, v.team);
     } else {
         if (!w)
             phrase = kShot[lang];
@@ -296,12 +298,16 @@ void count_kill(Relay& r, int killer, int victim, int weapon, const char* clockt
                 k.rec->teamkills += 1;
             if (v.rec)
                 v.rec->teamkilled += 1;
+            if (r.kills.kill_hook)
+                r.kills.kill_hook(r, kStatsTeamKillKind, k.rec, v.rec, weapon, k.team, v.team);
         } else {
             ++r.kills.killstotal;
             if (k.rec)
                 k.rec->kills += 1;
             if (v.rec)
                 v.rec->deaths += 1;
+            if (r.kills.kill_hook)
+                r.kills.kill_hook(r, kStatsKillKind, k.rec, v.rec, weapon, k.team, v.team);
         }
         if (k.rec && v.rec)
             r.kills.weaponkills[weapon] += 1;

@@ -148,7 +148,7 @@ FileStat FakePlatform::file_stat(const std::string& path)
     if (it == files.end())
         return {};
     return FileStat{true, static_cast<long long>(it->second->content.size()), it->second->identity,
-                    it->second->regular};
+                    it->second->regular, 0, it->second->identity};
 }
 
 FileStat FakePlatform::file_stat_handle(int fh)
@@ -156,7 +156,8 @@ FileStat FakePlatform::file_stat_handle(int fh)
     auto it = handles.find(fh);
     if (it == handles.end())
         return {};
-    return FileStat{true, static_cast<long long>(it->second.file->content.size()), it->second.file->identity};
+    return FileStat{true, static_cast<long long>(it->second.file->content.size()), it->second.file->identity,
+                    true, 0, it->second.file->identity};
 }
 
 bool FakePlatform::read_file(const std::string& path, std::string& out_text)
