@@ -120,11 +120,11 @@ def log_file(kind, lines, players=24):
     return path
 
 
-def start_relay(binary, sink, logpath, options, cwd):
+def start_relay(binary, sink, logpath, options, cwd, general=""):
     args = [os.path.abspath(binary), "-q", "-m", "-x", "none.xml", "-y", "colours.cfg", "-p", str(sink.port), "-n", NICK]
     args += options + ["127.0.0.1", CHANNEL, logpath]
     with open(os.path.join(cwd, "colours.cfg"), "w") as f:
-        f.write("[general]\nwaitmillisecs=1000\n")
+        f.write("[general]\nwaitmillisecs=1000\n" + general)
     return subprocess.Popen(args, cwd=cwd, stdout=subprocess.DEVNULL, stderr=subprocess.DEVNULL)
 
 
@@ -256,13 +256,13 @@ def cmd_status(a):
         "without %.3f s (%+.1f %%)" % (base, (cost - base) / base * 100))
 
 
-def joined_relay(binary, kind="console"):
+def joined_relay(binary, kind="console", general=""):
     work = tempfile.mkdtemp(dir=WORK)
     path = os.path.join(work, "game.log")
     with open(path, "w") as f:
         f.write(marker_line(kind, "start"))
     sink = Sink()
-    proc = start_relay(binary, sink, path, ["-g"], work)
+    proc = start_relay(binary, sink, path, ["-g"], work, general % {"work": work} if general else "")
     if not sink.wait_for(lambda: sink.joined is not None, 60):
         stop(proc)
         raise SystemExit("the relay did not join")
@@ -287,7 +287,8 @@ def cmd_idle(a):
 
 
 def cmd_latency(a):
-    proc, sink, path = joined_relay(a.binary)
+    general = "statsdb=%(work)s/stats.db\n" if a.statsdb else ""
+    proc, sink, path = joined_relay(a.binary, general=general)
     samples = []
     for i in range(a.samples):
         token = "lat%d_%d" % (os.getpid(), i)
@@ -312,9 +313,56 @@ def cmd_latency(a):
         ref.append(time.monotonic() - t)
         time.sleep(0.2)
     stop(tail)
-    row("latency append -> IRC server (%d samples)" % len(samples),
+    row("latency append -> IRC server (%d samples%s)" % (len(samples), ", statsdb" if a.statsdb else ""),
         "median %.2f ms, max %.2f ms" % (statistics.median(samples) * 1e3, max(samples) * 1e3) if samples else "none",
         "tail -f: median %.2f ms" % (statistics.median(ref) * 1e3))
+
+
+def stored_offset(db):
+    """The offset the statistics database holds for its newest log, or -1."""
+    import sqlite3
+    try:
+        c = sqlite3.connect("file:%s?mode=ro" % db, uri=True, timeout=0.1)
+        row_ = c.execute("SELECT offset FROM log_files ORDER BY id DESC LIMIT 1").fetchone()
+        c.close()
+        return row_[0] if row_ else -1
+    except sqlite3.Error:
+        return -1
+
+
+def cmd_statsdb(a):
+    """Backfill of the all-time statistics: a whole console log read with -r into
+    an empty database, from the first log byte read to the offset of its last
+    line committed; best of three."""
+    logpath = log_file("console", a.lines)
+    size = os.path.getsize(logpath)
+    best = None
+    for _ in range(3):
+        work = tempfile.mkdtemp(dir=WORK)
+        path = os.path.join(work, "game.log")
+        db = os.path.join(work, "stats.db")
+        subprocess.run(["cp", logpath, path], check=True)
+        sink = Sink()
+        proc = start_relay(a.binary, sink, path, ["-r", str(a.lines)], work, "statsdb=%s\n" % db)
+        t0 = None
+        deadline = time.monotonic() + 900
+        while t0 is None and time.monotonic() < deadline:
+            if log_position(proc.pid, path) > 0:
+                t0 = time.monotonic()
+            else:
+                time.sleep(0.0005)
+        while stored_offset(db) != size and time.monotonic() < deadline:
+            time.sleep(0.01)
+        t1 = time.monotonic()
+        stop(proc)
+        sink.close()
+        best = t1 - t0 if best is None else min(best, t1 - t0)
+    import sqlite3
+    c = sqlite3.connect(db)
+    kills = c.execute("SELECT count(*) FROM kills").fetchone()[0]
+    c.close()
+    row("statsdb backfill, console -r (%d lines)" % a.lines, "%.0f lines/s (%.2f s)" % (a.lines / best, best),
+        "%d kill rows, %.1f MB database" % (kills, os.path.getsize(db) / 1e6))
 
 
 def cmd_rss(a):
@@ -383,6 +431,9 @@ def main():
     c.add_argument("--seconds", type=int, default=60)
     c = sub.add_parser("latency")
     c.add_argument("--samples", type=int, default=20)
+    c.add_argument("--statsdb", action="store_true", help="with an all-time statistics database")
+    c = sub.add_parser("statsdb")
+    c.add_argument("--lines", type=int, default=2000000)
     sub.add_parser("rss")
     c = sub.add_parser("compare")
     c.add_argument("old")
@@ -391,7 +442,8 @@ def main():
     c.add_argument("--reported", type=int, default=40)
     a = p.parse_args()
     os.makedirs(WORK, exist_ok=True)
-    {"catchup": cmd_catchup, "status": cmd_status, "idle": cmd_idle, "latency": cmd_latency, "rss": cmd_rss, "compare": cmd_compare}[a.cmd](a)
+    {"catchup": cmd_catchup, "status": cmd_status, "idle": cmd_idle, "latency": cmd_latency, "rss": cmd_rss, "compare": cmd_compare,
+     "statsdb": cmd_statsdb}[a.cmd](a)
 
 
 if __name__ == "__main__":

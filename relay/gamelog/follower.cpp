@@ -212,6 +212,7 @@ int read_log(Relay& r)
     long n = r.platform->file_read(lf.logstream, lf.logbuf.data() + lf.logfill,
                                    static_cast<std::size_t>(kLogBufData - lf.logfill));
     if (n <= 0) {
+        lf.atend = true;
         // At the end of the file: only now can it have been cut or replaced.
         const long long before = lf.readpos;
         follow_new_file(r);
@@ -222,6 +223,7 @@ int read_log(Relay& r)
         if (n <= 0)
             return 0;
     }
+    lf.atend = false;
     lf.readpos += n;
     lf.logfill += static_cast<int>(n);
     lf.logbuf[static_cast<std::size_t>(lf.logfill)] = 0;

@@ -31,6 +31,7 @@ struct LogFollower {
     long long historyend = 0;   // bytesconsumed at the end of the history
     bool historyline = false;   // the line with its processor is history
     long long lastline = 0;     // when a pass last handled a line (seconds)
+    bool atend = false;         // the last read found nothing new
     // Readings: each time the follower starts at a file's first byte (opened,
     // cut shorter, replaced) is a reading with a number of its own. Lines of the
     // old file may still wait when a new reading starts: switches holds where

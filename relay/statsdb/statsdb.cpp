@@ -168,12 +168,20 @@ const char* kind_text(int kind)
     }
 }
 
+// A statement ready to be bound again (each use binds every parameter).
 sqlite3_stmt* stmt(StatsDb& s, Stmt which)
 {
     sqlite3_stmt* st = s.statements[which];
     sqlite3_reset(st);
-    sqlite3_clear_bindings(st);
     return st;
+}
+
+void bind_id(sqlite3_stmt* st, int at, long long id)
+{
+    if (id)
+        sqlite3_bind_int64(st, at, id);
+    else
+        sqlite3_bind_null(st, at);
 }
 
 void bind_text(sqlite3_stmt* st, int at, const char* text)
@@ -242,6 +250,7 @@ void reset(StatsDb& s)
     s.maps.clear();
     s.mapids.clear();
     s.bymap.clear();
+    s.lastmap = -1;
     s.events.clear();
     s.dirtysince = -1;
     s.retryat = 0;
@@ -436,6 +445,7 @@ long long map_id(StatsDb& s, int index)
 struct Delta {
     long long kills = 0, deaths = 0, teamkills = 0, suicides = 0;
     long long first = 0, last = 0;
+    bool seen = false;
 };
 
 void write_batch(Relay& r)
@@ -446,13 +456,17 @@ void write_batch(Relay& r)
         if (!f.resolved && f.accepted > 0)
             resolve(r, f);
 
-    std::map<int, Delta> deltas; // by name index
+    std::vector<Delta> deltas(s.names.size()); // by name index
+    std::vector<int> touched;
     std::map<std::pair<int, int>, long long> weaponkills;
     std::set<int> weapons;
     auto touch = [&](int who, long long time) -> Delta& {
-        Delta& d = deltas[who];
-        if (d.first == 0 || time < d.first)
+        Delta& d = deltas[static_cast<std::size_t>(who)];
+        if (!d.seen || time < d.first)
             d.first = time;
+        if (!d.seen)
+            touched.push_back(who);
+        d.seen = true;
         d.last = std::max(d.last, time);
         return d;
     };
@@ -468,8 +482,7 @@ void write_batch(Relay& r)
             sqlite3_bind_text(st, 4, kStatsFlagEvents[e.kind - kStatsFlag], -1, SQLITE_STATIC);
             sqlite3_bind_int64(st, 5, player_id(s, e.victim, e.time));
             bind_text(st, 6, team_text(e.victimteam));
-            if (e.map >= 0)
-                sqlite3_bind_int64(st, 7, map_id(s, e.map));
+            bind_id(st, 7, map_id(s, e.map));
             check(s, sqlite3_step(st), "cannot add a flag event");
             touch(e.victim, e.time);
             continue;
@@ -480,12 +493,10 @@ void write_batch(Relay& r)
         sqlite3_bind_int64(st, 2, e.lineend);
         sqlite3_bind_int64(st, 3, e.time);
         sqlite3_bind_text(st, 4, kind_text(e.kind), -1, SQLITE_STATIC);
-        if (e.killer >= 0)
-            sqlite3_bind_int64(st, 5, player_id(s, e.killer, e.time));
+        bind_id(st, 5, e.killer >= 0 ? player_id(s, e.killer, e.time) : 0);
         sqlite3_bind_int64(st, 6, player_id(s, e.victim, e.time));
         sqlite3_bind_int64(st, 7, e.weapon);
-        if (e.map >= 0)
-            sqlite3_bind_int64(st, 8, map_id(s, e.map));
+        bind_id(st, 8, map_id(s, e.map));
         bind_text(st, 9, team_text(e.killerteam));
         bind_text(st, 10, team_text(e.victimteam));
         check(s, sqlite3_step(st), "cannot add a kill");
@@ -515,7 +526,9 @@ void write_batch(Relay& r)
         sqlite3_bind_text(st, 2, name.c_str(), -1, SQLITE_TRANSIENT);
         check(s, sqlite3_step(st), "cannot add a weapon");
     }
-    for (const auto& [who, d] : deltas) {
+    std::sort(touched.begin(), touched.end());
+    for (int who : touched) {
+        const Delta& d = deltas[static_cast<std::size_t>(who)];
         const StatsName& n = s.names[static_cast<std::size_t>(who)];
         sqlite3_stmt* st = stmt(s, kTouchPlayer);
         sqlite3_bind_int64(st, 1, d.kills);
@@ -582,11 +595,14 @@ int current_map(Relay& r)
     StatsDb& s = r.statsdb;
     if (!r.game.map)
         return -1;
+    if (s.lastmap >= 0 && s.maps[static_cast<std::size_t>(s.lastmap)] == *r.game.map)
+        return s.lastmap;
     auto [it, added] = s.bymap.try_emplace(*r.game.map, static_cast<int>(s.maps.size()));
     if (added) {
         s.maps.push_back(*r.game.map);
         s.mapids.push_back(0);
     }
+    s.lastmap = it->second;
     return it->second;
 }
 
@@ -786,8 +802,12 @@ void statsdb_pass(Relay& r)
     }
     if (s.dirtysince < 0 && s.db)
         return;
+    // Written when the log is caught up with (live play: a small transaction
+    // right after the line's report), when a batch is full, or when the first
+    // line waiting gets old while a long log is read.
     const long long now = r.platform->now_ms();
-    if (s.events.size() >= kStatsBatchEvents || (s.dirtysince >= 0 && now - s.dirtysince >= kStatsWriteMs) ||
+    const bool caughtup = s.dirtysince >= 0 && r.log.atend && !log_lines_waiting(r.log);
+    if (s.events.size() >= kStatsBatchEvents || caughtup || (s.dirtysince >= 0 && now - s.dirtysince >= kStatsWriteMs) ||
         (!s.db && now >= s.retryat))
         statsdb_flush(r);
 }

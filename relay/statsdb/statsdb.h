@@ -33,7 +33,7 @@ inline constexpr int kStatsSchema = 1;
 // wait; after a fault the next try this much later; events kept at most while the
 // database cannot be written (beyond that the oldest are dropped, and that is said).
 inline constexpr long long kStatsWriteMs = 1000;
-inline constexpr std::size_t kStatsBatchEvents = 200000;
+inline constexpr std::size_t kStatsBatchEvents = 100000;
 inline constexpr long long kStatsRetryMs = 5000;
 inline constexpr std::size_t kStatsMaxPending = 4000000;
 
@@ -104,6 +104,7 @@ struct StatsDb {
     std::vector<std::string> maps;
     std::vector<long long> mapids;
     std::unordered_map<std::string, int> bymap;
+    int lastmap = -1;           // the map of the last event
     std::vector<StatsEvent> events;
     long long dirtysince = -1;  // ms of the first line not yet written, -1 none
     long long retryat = 0;      // ms before which no open or write is tried

@@ -179,7 +179,7 @@ TEST_F(StatsDbE2E, TotalsMatchAnIndependentTallyAcrossRestartsWithAndWithoutGOrR
 
 TEST_F(StatsDbE2E, ARelayKilledMidwayThroughCatchUpLeavesWhatOneRunLeaves)
 {
-    dir.write("qconsole.log", match_log(4, 300000));
+    dir.write("qconsole.log", match_log(4, 1000000));
     // The reference: one run over the whole log.
     const std::string reference = dir.file("reference.db");
     colours(reference);
@@ -191,11 +191,11 @@ TEST_F(StatsDbE2E, ARelayKilledMidwayThroughCatchUpLeavesWhatOneRunLeaves)
     colours(db);
     ASSERT_TRUE(start({"-g"}));
     bool midway = false;
-    for (int i = 0; i < 600 && !midway; ++i) {
+    for (int i = 0; i < 3000 && !midway; ++i) {
         const std::string n = sql("SELECT count(*) FROM kills");
         midway = n != "0\n" && !n.empty() && n.find("Error") == std::string::npos;
         if (!midway)
-            std::this_thread::sleep_for(std::chrono::milliseconds(50));
+            std::this_thread::sleep_for(std::chrono::milliseconds(10));
     }
     relay.process().kill_now();
     ASSERT_TRUE(midway) << relay.output();
