@@ -566,10 +566,13 @@ void write_batch(Relay& r)
     }
 }
 
+// The status files show the all-time top 10: read again after each write.
 void refresh_top(Relay& r)
 {
-    if (r.settings.statusdir)
-        r.statsdb.top = statsdb_top(r, 10);
+    if (!r.settings.statusdir)
+        return;
+    r.statsdb.top = statsdb_top(r, 10);
+    r.status.dirty = true;
 }
 
 // The name key of a player record and its coloured name.

@@ -8,6 +8,7 @@
 
 #include "relay/base/charset.h"
 #include "relay/relay.h"
+#include "relay/statsdb/statsdb.h"
 #include "relay/base/text.h"
 #include "relay/gamelog/reports.h"
 #include "relay/status/status_page.h"
@@ -210,6 +211,18 @@ std::string status_json_text(const Relay& r)
         {"last_answer", q.lastanswer ? json(q.lastanswer) : json(nullptr)},
     };
     j["totals"] = {{"kills", r.kills.killstotal}, {"teamkills", r.kills.teamkillstotal}, {"suicides", r.kills.suicidestotal}};
+    if (s.statsdb) {
+        // The all-time top 10 as of the statistics' last write.
+        json top = json::array();
+        for (const StatsTotals& t : r.statsdb.top)
+            top.push_back({{"name", utf8(t.name)},
+                           {"kills", t.kills},
+                           {"deaths", t.deaths},
+                           {"teamkills", t.teamkills},
+                           {"suicides", t.suicides},
+                           {"last_seen", t.last_seen}});
+        j["alltime_top"] = std::move(top);
+    }
     json events = json::array();
     for (const StatusEvent& e : st.events)
         events.push_back({{"time", e.time}, {"text", utf8(e.text)}});

@@ -17,6 +17,8 @@
 #include <thread>
 #include <vector>
 
+#include <nlohmann/json.hpp>
+
 #include "tests/e2e/support/channel_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/process.h"
@@ -97,9 +99,10 @@ struct StatsDbE2E : ChannelFixture {
         colours(db);
     }
 
-    void colours(const std::string& path)
+    void colours(const std::string& path, const std::string& statusdir = "")
     {
-        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\nstatsdb=" + path + "\n");
+        dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\nstatsdb=" + path + "\n" +
+                                            (statusdir.empty() ? "" : "statusdir=" + statusdir + "\n"));
     }
 
     // Runs a program to its end; its output.
@@ -244,9 +247,26 @@ TEST_F(StatsDbE2E, ACutOrReplacedLogIsCountedAsTheNewLinesItHolds)
 
 TEST_F(StatsDbE2E, TheOwnerAsksForTheTopAndAPlayerAndRestartsWithoutCountingTwice)
 {
+    const std::string statusdir = dir.subdir("status");
+    colours(db, statusdir);
     dir.write("qconsole.log", match_log(8, 1500));
     ASSERT_TRUE(start({"-g"}));
     ASSERT_TRUE(stored_to_end()) << relay.output();
+
+    // With the live status files on, status.json carries the all-time top 10.
+    const std::string top10 = sql("SELECT name FROM player_totals ORDER BY kills DESC, deaths, name LIMIT 10");
+    std::string names;
+    for (int i = 0; i < 50; ++i) {
+        const auto j = nlohmann::json::parse(slurp(statusdir + "/status.json"), nullptr, false);
+        names.clear();
+        if (j.is_object() && j.contains("alltime_top"))
+            for (const auto& p : j["alltime_top"])
+                names += p["name"].get<std::string>() + "\n";
+        if (names == top10)
+            break;
+        std::this_thread::sleep_for(std::chrono::milliseconds(200));
+    }
+    EXPECT_EQ(names, top10);
 
     IrcClient boss;
     ASSERT_TRUE(boss.connect(server->port()));
