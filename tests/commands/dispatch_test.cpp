@@ -104,6 +104,33 @@ TEST_F(CommandTest, HelpListsFourLinesForAnyoneAndFiftyOneForTheOwner)
     EXPECT_EQ(t.lines().size(), 4u);
 }
 
+TEST_F(CommandTest, AllTimeCommandsExistOnlyWithAStatisticsDatabase)
+{
+    own();
+    // Without a database: unknown, and not in the help (the help above is unchanged).
+    EXPECT_TRUE(command("!top").empty());
+    EXPECT_TRUE(command("!player Alpha").empty());
+
+    const std::string path = ::testing::TempDir() + "alltime_commands_test.db";
+    std::remove(path.c_str());
+    r.settings.statsdb = path;
+    r.statsdb.path = path;
+    Lines help = command("!help");
+    ASSERT_EQ(help.size(), 53u);
+    EXPECT_EQ(help[24], to_boss("{C}12,0 !player name {C}5,0(*O): show a player's all-time stats"));
+    EXPECT_EQ(help[25], to_boss("{C}12,0 !playerstats on|off {C}5,0(*O): turn playerstats on|off"));
+    EXPECT_EQ(help[49], to_boss("{C}12,0 !top n {C}5,0(*O): show the n best players of all time (10, at most 20)"));
+
+    // An empty database answers so; a word that is no count is refused.
+    EXPECT_EQ(command("!top"), Lines({kBossBanner, to_boss("{C}1,0 no all-time statistics yet")}));
+    EXPECT_EQ(command("!top x").size(), 3u);
+    EXPECT_EQ(command("!player").size(), 3u);
+    EXPECT_EQ(command("!player Nobody"),
+              Lines({kBossBanner, to_boss("{C}1,0 No all-time statistics for Nobody")}));
+    statsdb_close(r);
+    std::remove(path.c_str());
+}
+
 TEST_F(CommandTest, CommandsOfTheOtherModeAreUnknown)
 {
     own();
