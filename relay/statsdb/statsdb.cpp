@@ -299,10 +299,16 @@ void open_db(Relay& r)
         check(s, sqlite3_prepare_v3(s.db, sql, -1, SQLITE_PREPARE_PERSISTENT, &p, nullptr), "cannot prepare");
         s.statements.push_back(p);
     }
-    if (!s.fault.empty()) {
-        console_printf(r, "Statistics database %s: in use again.\n", s.path.c_str());
-        trace(r, 1, "statsdb: open again\r\n");
-    }
+}
+
+// After a fault, the first write (or open with nothing to write) that worked.
+void recovered(Relay& r)
+{
+    StatsDb& s = r.statsdb;
+    if (s.fault.empty())
+        return;
+    console_printf(r, "Statistics database %s: in use again.\n", s.path.c_str());
+    trace(r, 1, "statsdb: in use again\r\n");
     s.fault.clear();
 }
 
@@ -772,6 +778,7 @@ bool statsdb_flush(Relay& r)
         waiting = waiting || f.accepted > f.stored || !f.resolved;
     if (!waiting) {
         s.dirtysince = -1;
+        recovered(r);
         return true;
     }
     try {
@@ -780,6 +787,7 @@ bool statsdb_flush(Relay& r)
         fail(r, e.what);
         return false;
     }
+    recovered(r);
     trace(r, 11, "statsdb: %zu events written\r\n", s.events.size());
     s.events.clear();
     s.dirtysince = -1;
