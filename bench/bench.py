@@ -187,6 +187,16 @@ def row(name, figure, reference):
     sys.stdout.flush()
 
 
+def first_read(proc, path, timeout=900):
+    """When the relay has read its first bytes of the log (or the time out)."""
+    deadline = time.monotonic() + timeout
+    while time.monotonic() < deadline:
+        if log_position(proc.pid, path) > 0:
+            return time.monotonic()
+        time.sleep(0.0005)
+    return time.monotonic()
+
+
 def catchup(binary, kind, mode, lines, statusdir=False):
     """Lines a second from the first log byte read to the end of the held-back
     part, found by a marker line appended at start (the first line reported).
@@ -204,16 +214,10 @@ def catchup(binary, kind, mode, lines, statusdir=False):
     opts += ["-r", str(lines)] if mode == "r" else ["-g"]
     proc = start_relay(binary, sink, path, opts, work)
     token = "marker%d" % os.getpid()
-    t0 = None
     if mode == "r":
         with open(path, "a") as f:
             f.write(marker_line(kind, token))
-    deadline = time.monotonic() + 900
-    while t0 is None and time.monotonic() < deadline:
-        if log_position(proc.pid, path) > 0:
-            t0 = time.monotonic()
-        else:
-            time.sleep(0.0005)
+    t0 = first_read(proc, path)
     c0 = cpu_ns(proc.pid)
     if mode == "g":
         with open(path, "a") as f:
@@ -344,13 +348,8 @@ def cmd_statsdb(a):
         subprocess.run(["cp", logpath, path], check=True)
         sink = Sink()
         proc = start_relay(a.binary, sink, path, ["-r", str(a.lines)], work, "statsdb=%s\n" % db)
-        t0 = None
+        t0 = first_read(proc, path)
         deadline = time.monotonic() + 900
-        while t0 is None and time.monotonic() < deadline:
-            if log_position(proc.pid, path) > 0:
-                t0 = time.monotonic()
-            else:
-                time.sleep(0.0005)
         while stored_offset(db) != size and time.monotonic() < deadline:
             time.sleep(0.01)
         t1 = time.monotonic()
