@@ -65,11 +65,6 @@ int check_top(const Relay&, const ArgVector& args)
     return top_count(args) < 0 ? 6 : 0;
 }
 
-int check_player(const Relay&, const ArgVector& args)
-{
-    return args.count < 2 ? 5 : 0;
-}
-
 void cmd_top(Relay& r, const char* to, const ArgVector& args)
 {
     const int n = top_count(args);

@@ -8,9 +8,8 @@ struct ArgVector;
 inline constexpr int kTopDefault = 10;
 inline constexpr int kTopMost = 20;
 
-// Word checks for the dispatcher: 0, or the error code to reply with.
+// The word check of !top for the dispatcher: 0, or the error code to reply with.
 int check_top(const Relay& r, const ArgVector& args);
-int check_player(const Relay& r, const ArgVector& args);
 
 void cmd_top(Relay& r, const char* to, const ArgVector& args);
 void cmd_player(Relay& r, const char* to, const ArgVector& args);

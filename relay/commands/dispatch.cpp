@@ -29,6 +29,9 @@ struct CommandRow {
     const char* word;
     Mode mode;
     IrcHandler handler;
+    // Words the command needs, its own word included: fewer get error 5.
+    int minwords = 1;
+    // Checks the words' values: 0, or the error code.
     WordCheck check = nullptr;
     // Its help line after the word: the words it takes, the marks, what it does.
     const char* help = nullptr;
@@ -38,8 +41,6 @@ struct CommandRow {
 
 int check_channel(const Relay&, const ArgVector& args)
 {
-    if (args.count < 2)
-        return 5;
     // A line break (or a bell, also barred from channel names) would cut every
     // later JOIN and report short at it.
     const std::string& name = args.words[1];
@@ -48,8 +49,6 @@ int check_channel(const Relay&, const ArgVector& args)
 
 int check_newpass(const Relay& r, const ArgVector& args)
 {
-    if (args.count < 4)
-        return 5;
     if (safe_strcmp(args.word(1), cstr(r.settings.botpass)) != 0)
         return 3;
     return safe_strcmp(args.word(2), args.word(3)) == 0 ? 0 : 4;
@@ -68,58 +67,58 @@ void cmd_help(Relay& r, const char* to, const ArgVector&)
 
 constexpr CommandRow kCommands[] = {
     // For anyone: these two help lines come first, in this order.
-    {"!help", kAnyMode, cmd_help, nullptr, "%c5,0(*O): this help"},
-    {"!pass", kAnyMode, cmd_pass, nullptr, "password %c5,0(*): enter password to get bot ownership"},
+    {"!help", kAnyMode, cmd_help, 1, nullptr, "%c5,0(*O): this help"},
+    {"!pass", kAnyMode, cmd_pass, 1, nullptr, "password %c5,0(*): enter password to get bot ownership"},
     // For the owner, in the order the help lists them (%s is the game name).
-    {"!byterate", kAnyMode, cmd_byterate, nullptr, "number %c5,0(*O): set the maximum irc byterate"},
-    {"!channel", kAnyMode, cmd_channel, check_channel, "#channel channelpass %c5,0(*O): change the IRC channel"},
-    {"!channelstats", kAnyMode, cmd_channelstats, nullptr, "%c5,0(*O): show the current player stats in the channel"},
-    {"!clantag", kAnyMode, cmd_clantag, nullptr, "red|blue name %c5,0(*O): gives a team an clantag"},
-    {"!et", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch Enemy Territory support to on|off"},
-    {"!fight", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn ET/OSP war in progress on|off"},
-    {"!floodprotect", kAnyMode, cmd_floodprotect, nullptr, "on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip"},
-    {"!langin", kAnyMode, cmd_langin, nullptr, "en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL"},
-    {"!langout", kAnyMode, cmd_langout, nullptr, "en|de|nl %c5,0(*O): set the output language to EN|DE|NL"},
-    {"!linesread", kAnyMode, cmd_linesread, nullptr, "%c5,0(*O): show the number of lines read in the logfile"},
-    {"!loadcolors", kAnyMode, cmd_loadcolors, nullptr, "%c5,0(*O): reload the IRC color config file"},
-    {"!loadmaps", kAnyMode, cmd_loadmaps, nullptr, "%c5,0(*O): reload the map info file"},
-    {"!map", kClientOnly, cmd_map, nullptr, "mapname %c5,0(*$O): sets the current map"},
-    {"!maptime", kClientOnly, cmd_maptime, nullptr, "XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds"},
-    {"!messages", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch messages setting to on|off"},
-    {"!newpass", kAnyMode, cmd_newpass, check_newpass, "oldpass newpass newpass %c5,0(*O): change irc pass from old to new"},
-    {"!operator", kAnyMode, cmd_operator, nullptr, "%c5,0(*O): get operator privileges on the channel"},
-    {"!osp", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP support on|off"},
-    {"!ospfight", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn OSP war in progress on|off"},
-    {"!ospshow", kServerOnly, cmd_ospshow, nullptr, "value %c5,0(*#O): set some osp server options"},
-    {"!player", kAnyMode, cmd_player, check_player, "name %c5,0(*O): show a player's all-time stats", true},
-    {"!playerstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn playerstats on|off"},
-    {"!quit", kAnyMode, cmd_quit, nullptr, "%c5,0(*O): let the bot stop and exit"},
-    {"!renameteam", kAnyMode, cmd_renameteam, nullptr, "red|blue name %c5,0(*O): gives a team an new name"},
-    {"!restart", kAnyMode, cmd_restart, nullptr, "#lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines"},
-    {"!score", kAnyMode, cmd_score, nullptr, "red|blue value %c5,0(*O): set score of the red|blue team"},
-    {"!server", kAnyMode, cmd_server, nullptr, "address port %c5,0(*O): set the %s server"},
-    {"!settime", kClientOnly, cmd_settime, nullptr, "XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds"},
-    {"!settings", kAnyMode, cmd_settings, nullptr, "%c5,0(*O): show current bot settings"},
-    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo, nullptr, "value %c5,0(*#O): set what connection info to show"},
-    {"!showfrags", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn frags on|off"},
-    {"!showplay", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn frags/gameplay on|off"},
-    {"!showscore", kAnyMode, cmd_showscore, nullptr, "text %c5,0(*O): show current score in channel with optional text"},
-    {"!showstatsafter", kAnyMode, cmd_showstatsafter, nullptr, "value %c5,0(*O): set when to show player statistics"},
-    {"!silent", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn bot on|off"},
-    {"!stats", kAnyMode, cmd_stats, nullptr, "%c5,0(*O): show the current player stats"},
-    {"!statsafter", kAnyMode, cmd_statsafter, nullptr, "#frags %c5,0(*O): show stats on channel after every #frags"},
-    {"!statsclear", kAnyMode, cmd_statsclear, nullptr, "%c5,0(*O): clear the current player stats"},
-    {"!statsdelete", kAnyMode, cmd_statsdelete, nullptr, "%c5,0(*O): delete the current player stats and players"},
-    {"!swapnames", kAnyMode, cmd_swapnames, nullptr, "%c5,0(*O): swap the current team names/clantags"},
-    {"!swapplayer", kClientOnly, cmd_swapplayer, nullptr, "id red|blue|spectator %c5,0(*$O): swap the player with id to another team"},
-    {"!swapplayers", kClientOnly, cmd_swapplayers, nullptr, "%c5,0(*$O): swap the players teams"},
-    {"!swapscores", kAnyMode, cmd_swapscores, nullptr, "%c5,0(*O): swap the current team scores"},
-    {"!swapteams", kAnyMode, cmd_swapteams, nullptr, "%c5,0(*O): swap the current team names/clantags/scores/players"},
-    {"!teammode", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): switch teammode setting to on|off"},
-    {"!top", kAnyMode, cmd_top, check_top, "n %c5,0(*O): show the n best players of all time (10, at most 20)", true},
-    {"!usetime", kClientOnly, cmd_switch, nullptr, "on|off|down|up %c5,0(*$O): show time on|off, set time going up/down"},
-    {"!useclantags", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*$O): turn clantags for teams on|off"},
-    {"!weaponstats", kAnyMode, cmd_switch, nullptr, "on|off %c5,0(*O): turn weaponstats on|off"},
+    {"!byterate", kAnyMode, cmd_byterate, 1, nullptr, "number %c5,0(*O): set the maximum irc byterate"},
+    {"!channel", kAnyMode, cmd_channel, 2, check_channel, "#channel channelpass %c5,0(*O): change the IRC channel"},
+    {"!channelstats", kAnyMode, cmd_channelstats, 1, nullptr, "%c5,0(*O): show the current player stats in the channel"},
+    {"!clantag", kAnyMode, cmd_clantag, 1, nullptr, "red|blue name %c5,0(*O): gives a team an clantag"},
+    {"!et", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch Enemy Territory support to on|off"},
+    {"!fight", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn ET/OSP war in progress on|off"},
+    {"!floodprotect", kAnyMode, cmd_floodprotect, 1, nullptr, "on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip"},
+    {"!langin", kAnyMode, cmd_langin, 1, nullptr, "en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL"},
+    {"!langout", kAnyMode, cmd_langout, 1, nullptr, "en|de|nl %c5,0(*O): set the output language to EN|DE|NL"},
+    {"!linesread", kAnyMode, cmd_linesread, 1, nullptr, "%c5,0(*O): show the number of lines read in the logfile"},
+    {"!loadcolors", kAnyMode, cmd_loadcolors, 1, nullptr, "%c5,0(*O): reload the IRC color config file"},
+    {"!loadmaps", kAnyMode, cmd_loadmaps, 1, nullptr, "%c5,0(*O): reload the map info file"},
+    {"!map", kClientOnly, cmd_map, 1, nullptr, "mapname %c5,0(*$O): sets the current map"},
+    {"!maptime", kClientOnly, cmd_maptime, 1, nullptr, "XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds"},
+    {"!messages", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch messages setting to on|off"},
+    {"!newpass", kAnyMode, cmd_newpass, 4, check_newpass, "oldpass newpass newpass %c5,0(*O): change irc pass from old to new"},
+    {"!operator", kAnyMode, cmd_operator, 1, nullptr, "%c5,0(*O): get operator privileges on the channel"},
+    {"!osp", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn OSP support on|off"},
+    {"!ospfight", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn OSP war in progress on|off"},
+    {"!ospshow", kServerOnly, cmd_ospshow, 1, nullptr, "value %c5,0(*#O): set some osp server options"},
+    {"!player", kAnyMode, cmd_player, 2, nullptr, "name %c5,0(*O): show a player's all-time stats", true},
+    {"!playerstats", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn playerstats on|off"},
+    {"!quit", kAnyMode, cmd_quit, 1, nullptr, "%c5,0(*O): let the bot stop and exit"},
+    {"!renameteam", kAnyMode, cmd_renameteam, 1, nullptr, "red|blue name %c5,0(*O): gives a team an new name"},
+    {"!restart", kAnyMode, cmd_restart, 1, nullptr, "#lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines"},
+    {"!score", kAnyMode, cmd_score, 1, nullptr, "red|blue value %c5,0(*O): set score of the red|blue team"},
+    {"!server", kAnyMode, cmd_server, 1, nullptr, "address port %c5,0(*O): set the %s server"},
+    {"!settime", kClientOnly, cmd_settime, 1, nullptr, "XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds"},
+    {"!settings", kAnyMode, cmd_settings, 1, nullptr, "%c5,0(*O): show current bot settings"},
+    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo, 1, nullptr, "value %c5,0(*#O): set what connection info to show"},
+    {"!showfrags", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn frags on|off"},
+    {"!showplay", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn frags/gameplay on|off"},
+    {"!showscore", kAnyMode, cmd_showscore, 1, nullptr, "text %c5,0(*O): show current score in channel with optional text"},
+    {"!showstatsafter", kAnyMode, cmd_showstatsafter, 1, nullptr, "value %c5,0(*O): set when to show player statistics"},
+    {"!silent", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn bot on|off"},
+    {"!stats", kAnyMode, cmd_stats, 1, nullptr, "%c5,0(*O): show the current player stats"},
+    {"!statsafter", kAnyMode, cmd_statsafter, 1, nullptr, "#frags %c5,0(*O): show stats on channel after every #frags"},
+    {"!statsclear", kAnyMode, cmd_statsclear, 1, nullptr, "%c5,0(*O): clear the current player stats"},
+    {"!statsdelete", kAnyMode, cmd_statsdelete, 1, nullptr, "%c5,0(*O): delete the current player stats and players"},
+    {"!swapnames", kAnyMode, cmd_swapnames, 1, nullptr, "%c5,0(*O): swap the current team names/clantags"},
+    {"!swapplayer", kClientOnly, cmd_swapplayer, 1, nullptr, "id red|blue|spectator %c5,0(*$O): swap the player with id to another team"},
+    {"!swapplayers", kClientOnly, cmd_swapplayers, 1, nullptr, "%c5,0(*$O): swap the players teams"},
+    {"!swapscores", kAnyMode, cmd_swapscores, 1, nullptr, "%c5,0(*O): swap the current team scores"},
+    {"!swapteams", kAnyMode, cmd_swapteams, 1, nullptr, "%c5,0(*O): swap the current team names/clantags/scores/players"},
+    {"!teammode", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch teammode setting to on|off"},
+    {"!top", kAnyMode, cmd_top, 1, check_top, "n %c5,0(*O): show the n best players of all time (10, at most 20)", true},
+    {"!usetime", kClientOnly, cmd_switch, 1, nullptr, "on|off|down|up %c5,0(*$O): show time on|off, set time going up/down"},
+    {"!useclantags", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*$O): turn clantags for teams on|off"},
+    {"!weaponstats", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn weaponstats on|off"},
 };
 
 const CommandRow* find_command(const Relay& r, const char* word, int servermode)
@@ -325,6 +324,8 @@ void irc_command(Relay& r, const char* prefix, const char* sender, const char* t
     if (!row)
         return;
 
+    if (args.count < row->minwords)
+        return reply_error(r, from.c_str(), 5);
     if (row->check)
         if (int error = row->check(r, args))
             return reply_error(r, from.c_str(), error);
