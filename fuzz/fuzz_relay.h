@@ -39,8 +39,8 @@ struct FuzzRelay {
         x.settings.botpass = std::string("s3cret");
         x.settings.logfile = std::string("/log/games.log");
         fake.hosts["irc.test"] = 0x0100000a;
-        x.irc.localsocket = fake.sock_create(false);
-        x.irc.localopen = 1;
+        x.query.localsocket = fake.sock_create(false);
+        x.query.localopen = 1;
         x.settings.debuglevel = 200;
         open_trace(x);
     }

@@ -61,7 +61,7 @@ void send_status_block(Relay& r)
             show_stats(r, channel);
     }
 
-    if (r.irc.queryopen) {
+    if (r.query.queryopen) {
         line.start(c.gamescorehead).add(" Server stats:");
         send_privmsg(r, channel, line.c_str(), 0);
         line.start(c.default_).add(" ");

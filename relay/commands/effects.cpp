@@ -210,10 +210,10 @@ void set_game_time(Relay& r, int t)
 
 void set_game_server(Relay& r, const char* host, const char* port)
 {
-    if (r.irc.queryopen) {
-        close_socket(r, r.irc.querysocket, 0);
-        r.irc.querysocket = 0;
-        r.irc.queryopen = 0;
+    if (r.query.queryopen) {
+        close_socket(r, r.query.querysocket, 0);
+        r.query.querysocket = 0;
+        r.query.queryopen = 0;
     }
     r.settings.serverhost = std::string(host);
     r.settings.serverport = std::string(port);
@@ -243,9 +243,9 @@ void quit_relay(Relay& r)
             irc.ircjoined = 0;
         }
     }
-    if (irc.queryopen) {
-        close_socket(r, irc.querysocket, 0);
-        irc.queryopen = 0;
+    if (r.query.queryopen) {
+        close_socket(r, r.query.querysocket, 0);
+        r.query.queryopen = 0;
     }
     exit_program(r, kExitOk);
 }

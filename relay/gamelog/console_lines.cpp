@@ -112,7 +112,7 @@ const char* channel(const Relay& r)
 // Round wins are counted here only when no game server can tell the real scores.
 bool has_status_source(const Relay& r)
 {
-    return r.settings.serverhost.has_value() || r.irc.queryopen;
+    return r.settings.serverhost.has_value() || r.query.queryopen;
 }
 
 const char* in_phrase(const Relay& r, PhraseId id)

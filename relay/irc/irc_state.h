@@ -26,17 +26,8 @@ struct IrcMessage;
 
 struct IrcState {
     int ircsocket = 0;   // 0 none; a failed open leaves its result here
-    int querysocket = 0;
-    int localsocket = 0;
-    // Where the query socket is connected: status replies from anywhere else are
-    // dropped.
-    NetAddress queryaddress;
-    uint16_t queryport = 0;
-
     int ircconnected = 0;
     int ircjoined = 0;
-    int queryopen = 0;
-    int localopen = 0;
 
     // Received bytes not yet handled, zero-terminated.
     char ircinbuf[kIrcBufSize] = {};

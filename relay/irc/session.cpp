@@ -548,16 +548,15 @@ void irc_login(Relay& r)
 
 void open_query_socket(Relay& r)
 {
-    IrcState& irc = r.irc;
     const BotSettings& s = r.settings;
-    if (irc.queryopen || !s.serverhost || !s.serverport)
+    if (r.query.queryopen || !s.serverhost || !s.serverport)
         return;
     int rc = open_udp(r, cstr(s.serverhost), cstr(s.serverport), UdpFor::query);
-    trace(r, 11, "UDP Connect returned %d\r\n", irc.querysocket);
+    trace(r, 11, "UDP Connect returned %d\r\n", r.query.querysocket);
     if (rc >= 0)
-        irc.queryopen = 1;
+        r.query.queryopen = 1;
     else
-        console_note(r, "UDP Connect returned %d\n", irc.querysocket);
+        console_note(r, "UDP Connect returned %d\n", r.query.querysocket);
 }
 
 void connect_all(Relay& r)
@@ -588,13 +587,13 @@ void connect_all(Relay& r)
         }
     }
     open_query_socket(r);
-    if (!s.servermode && !irc.localopen) {
+    if (!s.servermode && !r.query.localopen) {
         int rc = open_udp(r, kLocalClientHost, kLocalClientPort, UdpFor::local);
-        trace(r, 11, "UDP Local Connect returned %d\r\n", irc.localsocket);
+        trace(r, 11, "UDP Local Connect returned %d\r\n", r.query.localsocket);
         if (rc >= 0)
-            irc.localopen = 1;
+            r.query.localopen = 1;
         else
-            console_note(r, "UDP Local Connect returned %d\n", irc.localsocket);
+            console_note(r, "UDP Local Connect returned %d\n", r.query.localsocket);
     }
     if (!nested) {
         const bool had_irc = irc.ircconnected != 0;

@@ -126,10 +126,10 @@ int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use)
     if (use == UdpFor::local) {
         NetAddress address;
         uint16_t port = 0;
-        return open_socket(r, host, port_text, false, r.irc.localsocket, address, port);
+        return open_socket(r, host, port_text, false, r.query.localsocket, address, port);
     }
     // The game server's address and port: only its answers are taken.
-    return open_socket(r, host, port_text, false, r.irc.querysocket, r.irc.queryaddress, r.irc.queryport);
+    return open_socket(r, host, port_text, false, r.query.querysocket, r.query.queryaddress, r.query.queryport);
 }
 
 int connect_with_timeout(Relay& r, int socket, const NetAddress& address, uint16_t port, long long timeout_ms)

@@ -29,8 +29,8 @@ int open_tcp(Relay& r, const char* host, const char* port_text);
 enum class UdpFor { query, local };
 
 // Opens a UDP socket "connected" to host:port: the handle, or -1. It is stored in
-// r.irc.querysocket (the game server, with its address and port kept in
-// r.irc.queryaddress and r.irc.queryport) or r.irc.localsocket (the local game
+// r.query.querysocket (the game server, with its address and port kept in
+// r.query.queryaddress and r.query.queryport) or r.query.localsocket (the local game
 // client), as asked: a game server on this machine may well be 127.0.0.1 too.
 int open_udp(Relay& r, const char* host, const char* port_text, UdpFor use);
 

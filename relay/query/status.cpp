@@ -46,7 +46,7 @@ bool query_socket_open(const Relay& r)
 {
     // A handle of 0 is no socket, and after a failed open the number may belong to
     // something else by now.
-    return r.irc.queryopen && r.irc.querysocket > 0;
+    return r.query.queryopen && r.query.querysocket > 0;
 }
 
 bool shows_reply(const Relay& r)
@@ -173,11 +173,11 @@ int send_status_request(Relay& r)
     NetAddress from;
     uint16_t from_port = 0;
     int dropped = 0;
-    while (dropped < kStaleDatagramsMax && p.sock_recv_from_any(r.irc.querysocket, stale, sizeof stale, from, from_port) > 0)
+    while (dropped < kStaleDatagramsMax && p.sock_recv_from_any(r.query.querysocket, stale, sizeof stale, from, from_port) > 0)
         ++dropped;
     if (dropped > 0)
         trace(r, 11, "%d stale datagrams dropped before the query\r\n", dropped);
-    return static_cast<int>(r.platform->sock_send(r.irc.querysocket, kStatusRequest.data(), kStatusRequest.size()));
+    return static_cast<int>(r.platform->sock_send(r.query.querysocket, kStatusRequest.data(), kStatusRequest.size()));
 }
 
 int receive_status(Relay& r)
@@ -198,9 +198,9 @@ int receive_status(Relay& r)
         char* into = room > 0 ? q.replybuf + q.replyfill : overflow;
         NetAddress from_addr;
         uint16_t from_port = 0;
-        long n = p.sock_recv_from_any(r.irc.querysocket, into, room > 0 ? room : sizeof overflow, from_addr, from_port);
+        long n = p.sock_recv_from_any(r.query.querysocket, into, room > 0 ? room : sizeof overflow, from_addr, from_port);
         if (n > 0) {
-            if (from_addr != r.irc.queryaddress || from_port != r.irc.queryport) {
+            if (from_addr != r.query.queryaddress || from_port != r.query.queryport) {
                 trace(r, 11, "%ld bytes from another host dropped\r\n", n);
             } else if (room == 0) {
                 q.replycut = true;
@@ -300,9 +300,9 @@ void quiet_status_query(Relay& r)
 
 int send_local(Relay& r, std::string_view bytes)
 {
-    if (!r.irc.localopen || r.irc.localsocket <= 0)
+    if (!r.query.localopen || r.query.localsocket <= 0)
         return 0;
-    return static_cast<int>(r.platform->sock_send(r.irc.localsocket, bytes.data(), bytes.size()));
+    return static_cast<int>(r.platform->sock_send(r.query.localsocket, bytes.data(), bytes.size()));
 }
 
 void send_local_print(Relay& r, const char* text)

@@ -31,8 +31,8 @@ struct InGame : ::testing::Test {
     void SetUp() override
     {
         local = t.fake.sock_create(false);
-        r.irc.localsocket = local;
-        r.irc.localopen = 1;
+        r.query.localsocket = local;
+        r.query.localopen = 1;
         t.fake.socket(t.sock)->on_send = [this](FakeSocket&, std::string_view bytes) {
             eventline_at_send = r.game.eventline;
             for (const std::string& l : wire_lines(std::string(bytes)))
@@ -379,8 +379,8 @@ TEST_F(InGame, ServerAndTheConfigurationFiles)
 {
     EXPECT_EQ(obey("server"), Lines{answer(" SERVER:^4 :27960^7...\n")});
     EXPECT_EQ(obey("server 127.0.0.1 27961"), Lines{answer(" SERVER:^4 127.0.0.1:27961^7...\n")});
-    ASSERT_EQ(r.irc.queryopen, 1);
-    EXPECT_EQ(t.fake.socket(r.irc.querysocket)->port, 27961);
+    ASSERT_EQ(r.query.queryopen, 1);
+    EXPECT_EQ(t.fake.socket(r.query.querysocket)->port, 27961);
     EXPECT_EQ(obey("server 10.0.0.1"), Lines{answer(" SERVER:^4 127.0.0.1:27961^7...\n")});
 
     r.settings.mapfile = std::string("maps.xml");
@@ -416,7 +416,7 @@ TEST_F(InGame, QuitLeavesAtOnceWithExitCodeZero)
 TEST_F(InGame, ServerModeObeysWithoutAnswers)
 {
     r.settings.servermode = 1;
-    r.irc.localopen = 0; // the local client's socket is opened in client mode only
+    r.query.localopen = 0; // the local client's socket is opened in client mode only
     EXPECT_EQ(obey("silent on"), Lines{kChan + "{C}1,7 Quillon's Tidewatch has been silenced by the bot owner... "});
     EXPECT_EQ(r.settings.silent, 1);
     console_command(r, "]lbot statsafter 30");

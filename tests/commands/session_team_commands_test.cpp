@@ -51,17 +51,17 @@ TEST_F(CommandTest, ServerShowsAndChangesTheGameServer)
               (Lines{kBossBanner, to_boss("{C}1,0 CURRENT SOF2 Server:{C}5 NO SERVER GIVEN"),
                      to_boss("{C}1,0 NEW SOF2 Server:{C}12 127.0.0.1:27961")}));
     EXPECT_EQ(r.settings.serverhost, std::string("127.0.0.1"));
-    ASSERT_EQ(r.irc.queryopen, 1);
-    FakeSocket* udp = t.fake.socket(r.irc.querysocket);
+    ASSERT_EQ(r.query.queryopen, 1);
+    FakeSocket* udp = t.fake.socket(r.query.querysocket);
     ASSERT_NE(udp, nullptr);
     EXPECT_EQ(udp->port, 27961);
-    const int first = r.irc.querysocket;
+    const int first = r.query.querysocket;
 
     // A host that does not resolve: the old socket is closed, the relay goes on, and
     // no new login is sent to IRC.
     Lines reply = command("!server no.such.host 27960");
     EXPECT_EQ(reply.size(), 3u);
-    EXPECT_EQ(r.irc.queryopen, 0);
+    EXPECT_EQ(r.query.queryopen, 0);
     EXPECT_FALSE(t.fake.socket(first)->open);
     EXPECT_EQ(command("!server")[1], to_boss("{C}1,0 CURRENT SOF2 Server:{C}5 no.such.host:27960"));
 }

@@ -209,7 +209,7 @@ TEST_F(MainLoop, StatusBlockLines)
 {
     r.settings.serverhost = std::string("game.example");
     r.settings.serverport = std::string("27960");
-    r.irc.queryopen = 1;
+    r.query.queryopen = 1;
     r.query.sv_hostname = std::string("^1Brack^7water");
     r.teams.redteamname = "^1Reds";
     FakeSocket& irc = connected();
@@ -225,7 +225,7 @@ TEST_F(MainLoop, StatusBlockLines)
     // Silenced: only the forced lines would pass, and the first two are left out.
     irc.sent.clear();
     r.settings.silent = 1;
-    r.irc.queryopen = 0;
+    r.query.queryopen = 0;
     send_status_block(r);
     EXPECT_EQ(irc.sent, "");
 }

@@ -120,7 +120,7 @@ TEST_F(ConsoleLines, WinningEventsRaiseScoreOnlyWithoutStatusSource)
         Relay& rr = fresh.r();
         if (c.serverhost)
             rr.settings.serverhost = "127.0.0.1";
-        rr.irc.queryopen = c.queryopen;
+        rr.query.queryopen = c.queryopen;
         std::string line = c.line;
         process_console_line(rr, line.data());
         EXPECT_EQ(rr.teams.redscore(), c.red) << c.line << " serverhost=" << c.serverhost;

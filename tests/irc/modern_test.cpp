@@ -380,6 +380,6 @@ TEST_F(IrcTest, Ipv6LiteralsAndEveryAddressOfANameAreTried)
 
     // The status query's socket keeps its IPv6 peer, so the answer is taken.
     ASSERT_GT(open_udp(r, "::1", "27960", UdpFor::query), 0);
-    EXPECT_EQ(r.irc.queryaddress, loop6);
-    EXPECT_EQ(r.irc.queryport, 27960);
+    EXPECT_EQ(r.query.queryaddress, loop6);
+    EXPECT_EQ(r.query.queryport, 27960);
 }

@@ -386,10 +386,10 @@ TEST_F(SessionTest, ConnectOpensUdpSocketsAsConfigured)
     r.settings.serverhost = std::string("game.test");
     fake.hosts["game.test"] = inet_addr("10.0.0.2");
     connect_all(r);
-    EXPECT_EQ(r.irc.queryopen, 1);
-    EXPECT_EQ(r.irc.localopen, 1);
-    EXPECT_EQ(fake.socket(r.irc.querysocket)->port, 27960);
-    EXPECT_EQ(fake.socket(r.irc.localsocket)->port, 20100);
+    EXPECT_EQ(r.query.queryopen, 1);
+    EXPECT_EQ(r.query.localopen, 1);
+    EXPECT_EQ(fake.socket(r.query.querysocket)->port, 27960);
+    EXPECT_EQ(fake.socket(r.query.localsocket)->port, 20100);
 
     TestRelay t2;
     Relay& s = t2.r();
@@ -398,8 +398,8 @@ TEST_F(SessionTest, ConnectOpensUdpSocketsAsConfigured)
     s.settings.servermode = 1;
     t2.fake.hosts = fake.hosts;
     connect_all(s);
-    EXPECT_EQ(s.irc.queryopen, 0);
-    EXPECT_EQ(s.irc.localopen, 0);
+    EXPECT_EQ(s.query.queryopen, 0);
+    EXPECT_EQ(s.query.localopen, 0);
     EXPECT_NE(t2.fake.out.find("UDP Connect returned 0\n"), std::string::npos);
 }
 

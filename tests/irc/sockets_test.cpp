@@ -32,18 +32,18 @@ TEST_F(SocketsTest, UdpSocketGoesToTheSlotItIsOpenedFor)
     fake.hosts["localhost"] = inet_addr("127.0.0.1");
     int local = open_udp(r, "127.0.0.1", "20100", UdpFor::local);
     ASSERT_GT(local, 0);
-    EXPECT_EQ(r.irc.localsocket, local);
+    EXPECT_EQ(r.query.localsocket, local);
     EXPECT_EQ(fake.socket(local)->port, 20100);
     EXPECT_TRUE(fake.socket(local)->nonblocking);
 
     // A game server beside the relay, named by its address: still the query socket.
     int query = open_udp(r, "127.0.0.1", "27960", UdpFor::query);
     ASSERT_GT(query, 0);
-    EXPECT_EQ(r.irc.querysocket, query);
-    EXPECT_EQ(r.irc.localsocket, local);
+    EXPECT_EQ(r.query.querysocket, query);
+    EXPECT_EQ(r.query.localsocket, local);
 
     int odd = open_udp(r, "0127.0.0.1", "x", UdpFor::query); // port 0
-    EXPECT_EQ(r.irc.querysocket, odd);
+    EXPECT_EQ(r.query.querysocket, odd);
     EXPECT_EQ(fake.socket(odd)->port, 0);
 }
 

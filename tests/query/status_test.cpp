@@ -42,7 +42,7 @@ struct StatusQuery : ::testing::Test, ConnectedRelay {
     {
         r().settings.showconnectinfo = 512;
         q = open_udp(r(), "10.0.0.5", "27960", UdpFor::query);
-        r().irc.queryopen = 1;
+        r().query.queryopen = 1;
         query().on_send = [this](FakeSocket& s, std::string_view) {
             s.inbox = std::move(answers);
             s.datagrams = std::move(answers_from);
@@ -81,8 +81,8 @@ TEST_F(StatusQuery, RequestIsThirteenBytesToTheQueriedServer)
 {
     EXPECT_EQ(query().addr, server);
     EXPECT_EQ(query().port, 27960);
-    EXPECT_EQ(r().irc.queryaddress.v4, server);
-    EXPECT_EQ(r().irc.queryport, 27960);
+    EXPECT_EQ(r().query.queryaddress.v4, server);
+    EXPECT_EQ(r().query.queryport, 27960);
     EXPECT_EQ(send_status_request(r()), 13);
     EXPECT_EQ(query().sent, std::string("\xff\xff\xff\xffgetstatus", 13));
 }
@@ -91,16 +91,16 @@ TEST_F(StatusQuery, WithoutAnOpenQuerySocketNothingIsSentAnywhere)
 {
     // A failed open leaves its old handle number behind; that number may belong
     // to another socket by now, here the IRC connection.
-    r().irc.queryopen = 0;
-    r().irc.querysocket = sock;
+    r().query.queryopen = 0;
+    r().query.querysocket = sock;
     EXPECT_EQ(send_status_request(r()), -1);
     EXPECT_EQ(receive_status(r()), 0);
     EXPECT_EQ(fake.slept_ms, 0);
     run_status_query(r());
     EXPECT_EQ(shown(), std::vector<std::string>{"PRIVMSG #chan :{C}1,15 No data received from server... "});
 
-    r().irc.queryopen = 1;
-    r().irc.querysocket = 0;
+    r().query.queryopen = 1;
+    r().query.querysocket = 0;
     clear_sent();
     EXPECT_EQ(send_status_request(r()), -1);
     EXPECT_EQ(sent(), "");
@@ -319,7 +319,7 @@ TEST_F(StatusQuery, PrintPacketsGoToTheLocalGameClientOnly)
     EXPECT_EQ(send_local(r(), "x"), 0); // not open yet
     int local = open_udp(r(), kLocalClientHost, kLocalClientPort, UdpFor::local);
     ASSERT_GT(local, 0);
-    r().irc.localopen = 1;
+    r().query.localopen = 1;
     EXPECT_EQ(fake.socket(local)->port, 20100);
     send_local_print(r(), "^1Qui^7ll^4on^2's Tidewatch:^7 done\n");
     EXPECT_EQ(fake.socket(local)->sent, std::string("\xff\xff\xff\xffprint\n^1Qui^7ll^4on^2's Tidewatch:^7 done\n"));
