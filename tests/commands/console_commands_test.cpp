@@ -3,11 +3,17 @@
 // in the channel, all in the one order they happened.
 #include <gtest/gtest.h>
 
+#include <sqlite3.h>
+#include <unistd.h>
+
+#include <cstdio>
+
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "relay/commands/console_commands.h"
+#include "relay/statsdb/statsdb.h"
 #include "relay/gamelog/console_lines.h"
 #include "relay/gamelog/reports.h"
 #include "relay/players/table.h"
@@ -81,6 +87,40 @@ TEST_F(InGame, AnswerPacketBytes)
     obey("renameteam blue " + std::string(2000, 'x'));
     EXPECT_EQ(packets().size(), 1023u);
     EXPECT_EQ(packets().substr(0, kHead.size()), kHead);
+}
+
+TEST_F(InGame, AllTimeStatisticsAnswerOnlyLiveAndOnlyWithADatabase)
+{
+    // Without a database the words are unknown: no answer.
+    EXPECT_TRUE(obey("top").empty());
+    EXPECT_TRUE(obey("player Alpha").empty());
+
+    const std::string path = ::testing::TempDir() + "console_alltime_" + std::to_string(::getpid()) + ".db";
+    std::remove(path.c_str());
+    r.settings.statsdb = path;
+    r.statsdb.path = path;
+    EXPECT_EQ(obey("top"), Lines({">  no all-time statistics yet^7...{LF}"}));
+    EXPECT_EQ(obey("top 0"), Lines({">  TOP: give a number from 1 to 20^7...{LF}"}));
+    EXPECT_EQ(obey("player Nobody"), Lines({">  NO ALL-TIME STATS FOR ^4Nobody^7...{LF}"}));
+
+    // A kill written to the database, then asked for in any case.
+    sqlite3* db = nullptr;
+    ASSERT_EQ(sqlite3_open(path.c_str(), &db), SQLITE_OK);
+    sqlite3_exec(db,
+                 "INSERT INTO players (id, name, coloured_name, first_seen, last_seen, kills, deaths)"
+                 " VALUES (1, 'Alpha', '^1Alpha', 0, 0, 3, 1), (2, 'Bravo', 'Bravo', 0, 0, 1, 3);"
+                 "INSERT INTO player_weapons VALUES (1, 10, 3);",
+                 nullptr, nullptr, nullptr);
+    sqlite3_close(db);
+    EXPECT_EQ(obey("top 5"), Lines({">  1. ^4Alpha^7 3/1 3.00 TK 0{LF}", ">  2. ^4Bravo^7 1/3 0.33 TK 0{LF}"}));
+    EXPECT_EQ(obey("player alpha"), Lines({">  ^4Alpha^7 3/1 3.00 TK 0 SK 0, M4, seen - to -{LF}"}));
+
+    // From the log's history: nothing.
+    r.log.historyline = true;
+    EXPECT_TRUE(obey("top").empty());
+    r.log.historyline = false;
+    statsdb_close(r);
+    std::remove(path.c_str());
 }
 
 TEST_F(InGame, PrefixesAndCommandWordIgnoreCase)
