@@ -14,6 +14,7 @@
 #include "relay/base/trace.h"
 #include "relay/players/table.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/relay_fixture.h"
 
 // A relay on the fake platform, built afresh in the same storage for every input
 // (a new allocation of its size each time would cost more than most inputs' work).
@@ -30,10 +31,7 @@ struct FuzzRelay {
         if (!connected)
             return;
         Relay& x = r();
-        sock = fake.sock_create(true);
-        x.irc.ircsocket = sock;
-        x.irc.ircconnected = 1;
-        x.irc.ircjoined = 1;
+        sock = connect_fake_irc(x, fake);
         x.settings.channel = std::string("#chan");
         x.settings.irchost = std::string("irc.test");
         x.settings.botpass = std::string("s3cret");

@@ -35,11 +35,7 @@ struct MainLoop : ::testing::Test {
     // Joins a fake IRC connection so that report lines can be read back.
     FakeSocket& connected()
     {
-        int h = t.fake.sock_create(true);
-        r.irc.ircsocket = h;
-        r.irc.ircconnected = 1;
-        r.irc.ircjoined = 1;
-        return *t.fake.socket(h);
+        return *t.fake.socket(connect_fake_irc(r, t.fake));
     }
 
     int privmsgs(const FakeSocket& s)
@@ -248,10 +244,7 @@ TEST_F(MainLoop, CatchingUpHoldsBackExactlyTheLinesAsked)
             q.settings.fromend = fresh.fake.file_stat("qconsole.log").size;
         LoopState l;
         start_relay(q, l);
-        int h = fresh.fake.sock_create(true);
-        q.irc.ircsocket = h;
-        q.irc.ircconnected = 1;
-        q.irc.ircjoined = 1;
+        const int h = connect_fake_irc(q, fresh.fake);
         for (int i = 0; i < 5; ++i)
             relay_pass(q, l);
         EXPECT_EQ(q.log.linesread, 5);

@@ -18,6 +18,7 @@
 #include "relay/relay.h"
 #include "relay/gamelog/follower.h"
 #include "tests/support/fake_platform.h"
+#include "tests/support/relay_fixture.h"
 
 namespace {
 
@@ -70,10 +71,7 @@ std::string run_case(const ReplayCase& c)
     s.statsafter = 1;
     s.showconnectinfo = 511;
 
-    int sock = fake.sock_create(true);
-    r.irc.ircsocket = sock;
-    r.irc.ircconnected = 1;
-    r.irc.ircjoined = 1;
+    const int sock = connect_fake_irc(r, fake);
     fake.socket(sock)->on_send = [&](FakeSocket& so, std::string_view data) {
         if (data.substr(0, 4) == "PING") {
             fake.after_ping = true;

@@ -274,9 +274,7 @@ TEST(DiscordRelay, ALoneLineGoesAtOnceABurstInFewMessages)
     t.fake.on_connect = [](uint32_t, uint16_t, bool) { return -1; };
     t.fake.write_file("qconsole.log", "Alice joined the red team.\nBob joined the blue team.\n");
     start_relay(r, loop);
-    r.irc.ircsocket = t.fake.sock_create(true);
-    r.irc.ircconnected = 1;
-    r.irc.ircjoined = 1;
+    connect_fake_irc(r, t.fake);
     r.irc.lastinput = t.fake.now();
     // The IRC server answers the relay's liveness checks.
     t.fake.socket(r.irc.ircsocket)->on_send = [](FakeSocket& s, std::string_view bytes) {

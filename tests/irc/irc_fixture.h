@@ -47,8 +47,7 @@ struct IrcTest : ::testing::Test {
     // A live connection without the login.
     FakeSocket& connect_plain()
     {
-        r.irc.ircsocket = fake.sock_create(true);
-        r.irc.ircconnected = 1;
+        connect_fake_irc(r, fake, false);
         fake.on_socket(*fake.socket(r.irc.ircsocket));
         return *fake.socket(r.irc.ircsocket);
     }

@@ -41,10 +41,7 @@ struct ConnectedRelay : TestRelay {
 
     ConnectedRelay()
     {
-        r().irc.ircconnected = 1;
-        r().irc.ircjoined = 1;
-        sock = fake.sock_create(true);
-        r().irc.ircsocket = sock;
+        sock = connect_fake_irc(r(), fake);
         r().settings.channel = "#chan";
     }
 

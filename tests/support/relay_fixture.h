@@ -19,6 +19,17 @@ inline void set_loop_settings(BotSettings& s)
     s.quietmode = 1;
 }
 
+// Puts the relay on a connected IRC socket of the fake platform, in its channel
+// (joined unless told otherwise); the socket's handle.
+inline int connect_fake_irc(Relay& r, FakePlatform& fake, bool joined = true)
+{
+    const int sock = fake.sock_create(true);
+    r.irc.ircsocket = sock;
+    r.irc.ircconnected = 1;
+    r.irc.ircjoined = joined ? 1 : 0;
+    return sock;
+}
+
 struct TestRelay {
     FakePlatform fake;
     std::unique_ptr<Relay> relay = std::make_unique<Relay>(fake);
