@@ -462,14 +462,6 @@ void cmd_settime(Relay& r, const ArgVector& args)
 
 // A new game begins now: statistics, players and scores start from nothing, the
 // game server is asked for map and limits, and the clock starts.
-void reset_game(Relay& r)
-{
-    reset_player_stats(r);
-    clear_players(r);
-    r.teams.redscore() = 0;
-    r.teams.bluescore() = 0;
-}
-
 // Read again, a start resets the game and starts the clock, without asking the
 // game server: its answer would be about today's game.
 void past_start(Relay& r, const ArgVector&)
@@ -493,21 +485,9 @@ void cmd_start(Relay& r, const ArgVector&)
         quiet_status_query(r);
     }
 
-    GameState& g = r.game;
-    g.mapstarttime = r.platform->now();
+    r.game.mapstarttime = r.platform->now();
     restart_clock_text(r);
-    if (r.settings.showplay) {
-        const int lang = r.settings.langout;
-        line.start(r.colours.mapstart, g.clocktext);
-        if (g.map)
-            line.addf(" %s%s %s", phrase(PH_PLAY_ON, lang), g.map->c_str(), phrase(PH_STARTED, lang));
-        else
-            line.addf(" %smap %s", phrase(PH_PLAY_ON, lang), phrase(PH_STARTED, lang));
-        send_privmsg(r, channel(r), line.c_str());
-    }
-    report_gametype(r, channel(r));
-    report_scorelimit(r, channel(r));
-    report_timelimit(r, channel(r));
+    announce_game_start(r);
 }
 
 void cmd_server(Relay& r, const ArgVector& args)

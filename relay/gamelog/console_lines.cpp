@@ -556,12 +556,10 @@ bool player_line(Relay& r, const char* line, const PhraseHits& hits, bool closed
 // start from nothing.
 void map_restart(Relay& r)
 {
-    reset_player_stats(r);
-    clear_players(r);
+    reset_game(r);
     LineBuf answer;
     answer.addf("%s SCORES/STATS/TIME ^4RESET^7...\n", kInGameBanner);
     send_local_print(r, answer.c_str());
-    reset_scores(r);
 
     LineBuf line;
     line.start(r.colours.mapinfo).add(" SCORES/STATS/TIME RESET...");
@@ -569,16 +567,7 @@ void map_restart(Relay& r)
 
     quiet_status_query(r);
     start_new_map(r);
-    if (r.game.map)
-        line.start(r.colours.mapstart, r.game.clocktext)
-            .addf(" %s%s %s", out_phrase(r, PH_PLAY_ON), r.game.map->c_str(), out_phrase(r, PH_STARTED));
-    else
-        line.start(r.colours.mapstart, r.game.clocktext)
-            .addf(" %smap %s", out_phrase(r, PH_PLAY_ON), out_phrase(r, PH_STARTED));
-    send_play(r, line, false);
-    report_gametype(r, channel(r));
-    report_scorelimit(r, channel(r));
-    report_timelimit(r, channel(r));
+    announce_game_start(r);
 }
 
 void chat_line(Relay& r, const char* line)

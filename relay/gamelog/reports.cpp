@@ -189,3 +189,30 @@ void show_stats(Relay& r, const char* target)
     if (r.settings.weaponstats)
         send_weapon_stats(r, target, forced);
 }
+
+void reset_game(Relay& r)
+{
+    reset_player_stats(r);
+    clear_players(r);
+    r.teams.redscore() = 0;
+    r.teams.bluescore() = 0;
+}
+
+void announce_game_start(Relay& r)
+{
+    const GameState& g = r.game;
+    const char* to = cstr(r.settings.channel);
+    if (r.settings.showplay) {
+        const int lang = r.settings.langout;
+        LineBuf line;
+        line.start(r.colours.mapstart, g.clocktext);
+        if (g.map)
+            line.addf(" %s%s %s", phrase(PH_PLAY_ON, lang), g.map->c_str(), phrase(PH_STARTED, lang));
+        else
+            line.addf(" %smap %s", phrase(PH_PLAY_ON, lang), phrase(PH_STARTED, lang));
+        send_privmsg(r, to, line.c_str());
+    }
+    report_gametype(r, to);
+    report_scorelimit(r, to);
+    report_timelimit(r, to);
+}

@@ -16,6 +16,12 @@ void report_gametype(Relay& r, const char* target);
 // The name of a game type code ("Capture The Flag"; "Unknown" for none).
 const char* gametype_name(int code);
 
+// A new game: player statistics, players and team scores start again.
+void reset_game(Relay& r);
+// "Play on <map> started" (with showplay on), then the game type, score limit
+// and time limit: the channel's lines when a game starts again.
+void announce_game_start(Relay& r);
+
 // Banner, server, map and game settings, then one line per player grouped by
 // team, best first. Resets fragcount. With weaponstats on it ends with the
 // weapon statistics, so callers need not send those separately.
