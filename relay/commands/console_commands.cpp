@@ -13,6 +13,7 @@
 // the clock, a start reset. Its "past" action does that; a command without one
 // (quit, server, file reloads, say, the answers) is passed over.
 #include "relay/commands/console_commands.h"
+#include "relay/commands/switches.h"
 
 #include <cstdarg>
 #include <string>
@@ -63,24 +64,6 @@ __attribute__((format(printf, 2, 3))) void answerf(Relay& r, const char* format,
 
 // ---- Switches -------------------------------------------------------------------
 
-// How a switch takes its word.
-enum class Take {
-    on_off,   // on / off
-    messages, // on / off, stored inverted
-    silent,   // on / off, announced in the channel before the answer
-    teammode, // on / off, announced in the channel before the answer
-};
-
-// One switch: its setting, and its answer while the switch is on or off.
-struct SwitchRow {
-    const char* word;
-    int BotSettings::*setting;
-    Take take;
-    const char* on;
-    const char* off;
-    void (*more)(Relay& r); // a further answer, or null
-};
-
 void answer_clantags(Relay& r)
 {
     const TeamState& t = r.teams;
@@ -88,29 +71,6 @@ void answer_clantags(Relay& r)
             t.blueteamname.c_str(), or_empty(t.blueclantag));
 }
 
-constexpr SwitchRow kSwitches[] = {
-    {"showfrags", &BotSettings::showfrags, Take::on_off, " SHOW FRAGS ^4ON^7...\n", " SHOW FRAGS ^1OFF^7...\n",
-     nullptr},
-    {"showplay", &BotSettings::showplay, Take::on_off, " SHOW PLAY ^4ON^7...\n", " SHOW PLAY ^1OFF^7...\n", nullptr},
-    {"useclantags", &BotSettings::useclantags, Take::on_off, " USE CLANTAGS ^4ON^7...\n",
-     " USE CLANTAGS ^1OFF^7...\n", answer_clantags},
-    {"playerstats", &BotSettings::playerstats, Take::on_off, " PLAYERSTATS ^4ON^7...\n", " PLAYERSTATS ^1OFF^7...\n",
-     nullptr},
-    // The off answer has always read so; players know it by these words.
-    {"et", &BotSettings::etsupport, Take::on_off, " ENEMY TERRITORY MODE ^4ON^7...\n",
-     " ENEMY TERRITORYOSP MODE ^1OFF^7...\n", nullptr},
-    {"osp", &BotSettings::osp, Take::on_off, " OSP MODE ^4ON^7...\n", " OSP MODE ^1OFF^7...\n", nullptr},
-    {"ospfight", &BotSettings::ospfight, Take::on_off, " ET/OSP FIGHT ^4ON^7...\n", " ET/OSP FIGHT ^1OFF^7...\n",
-     nullptr},
-    {"fight", &BotSettings::ospfight, Take::on_off, " ET/OSP FIGHT ^4ON^7...\n", " ET/OSP FIGHT ^1OFF^7...\n",
-     nullptr},
-    {"messages", &BotSettings::messages, Take::messages, " MESSAGE MODE ^4ON^7...\n", " MESSAGE MODE ^1OFF^7...\n",
-     nullptr},
-    {"teammode", &BotSettings::teammode, Take::teammode, " TEAM MODE ^4ON^7...\n", " TEAM MODE ^1OFF^7...\n",
-     nullptr},
-    {"silent", &BotSettings::silent, Take::silent, " SILENT MODE ^4ON^7...\n", " SILENT MODE ^1OFF^7...\n",
-     nullptr},
-};
 
 // Team mode switched from the game console is announced, as silent mode is.
 void set_teammode(Relay& r, const char* word)
@@ -127,23 +87,21 @@ void run_switch(Relay& r, const SwitchRow& row, const ArgVector& args, bool hist
     BotSettings& s = r.settings;
     const char* word = args.word(1);
     if (history) {
-        if (row.take == Take::messages)
+        if (row.take == SwitchTake::messages)
             set_messages(s, word);
         else
             set_switch(s.*row.setting, word);
         return;
     }
     switch (row.take) {
-    case Take::on_off: set_switch(s.*row.setting, word); break;
-    case Take::messages: set_messages(s, word); break;
-    case Take::silent: set_silent(r, word); break;
-    case Take::teammode: set_teammode(r, word); break;
+    case SwitchTake::messages: set_messages(s, word); break;
+    case SwitchTake::silent: set_silent(r, word); break;
+    case SwitchTake::teammode: set_teammode(r, word); break;
+    default: set_switch(s.*row.setting, word); break;
     }
-    const int v = s.*row.setting;
-    const bool on = row.take == Take::messages ? v == 0 : v != 0;
-    console_reply(r, on ? row.on : row.off);
-    if (row.more)
-        row.more(r);
+    console_reply(r, switch_is_on(s, row) ? row.gameon : row.gameoff);
+    if (row.clantags)
+        answer_clantags(r);
 }
 
 // ---- Commands that answer first, then act ------------------------------------
@@ -584,7 +542,7 @@ void console_command(Relay& r, const char* line)
     const char* word = args.word(0);
     const bool history = r.log.historyline;
     for (const SwitchRow& row : kSwitches)
-        if (safe_stricmp(word, row.word) == 0) {
+        if (row.game && safe_stricmp(word, row.game) == 0) {
             run_switch(r, row, args, history);
             return;
         }

@@ -6,50 +6,17 @@
 #include "relay/commands/dispatch.h"
 #include "relay/commands/effects.h"
 #include "relay/commands/irc_handlers.h"
+#include "relay/commands/switches.h"
 #include "relay/relay.h"
 #include "relay/base/text.h"
 #include "relay/irc/output.h"
 
 namespace {
 
-// How a switch command takes its word.
-enum class Take {
-    on_off,   // on / off
-    silent,   // on / off, announced in the channel
-    usetime,  // on / off / down / up
-    messages, // on / off, stored inverted
-    nothing,  // the word is not looked at
-};
-
-// One switch command: its setting, and its reply ":%c1,0 <label>: %c12ON" while the
-// switch is on or ":%c1,0 <label>: %c5OFF" while it is off.
-struct SwitchRow {
-    const char* command;
-    int BotSettings::*setting;
-    Take take;
-    const char* label;
-};
-
-constexpr SwitchRow kSwitches[] = {
-    {"!silent", &BotSettings::silent, Take::silent, "SILENT mode"},
-    {"!useclantags", &BotSettings::useclantags, Take::on_off, "CLANTAG mode"},
-    {"!usetime", &BotSettings::usetime, Take::usetime, "USETIME mode"},
-    {"!playerstats", &BotSettings::playerstats, Take::on_off, "PLAYERSTATS"},
-    {"!showfrags", &BotSettings::showfrags, Take::on_off, "SHOW FRAGS"},
-    {"!showplay", &BotSettings::showplay, Take::on_off, "SHOW PLAY"},
-    {"!osp", &BotSettings::osp, Take::on_off, "OSP mode"},
-    {"!fight", &BotSettings::ospfight, Take::on_off, "ET/OSP FIGHT"},
-    {"!ospfight", &BotSettings::ospfight, Take::on_off, "ET/OSP FIGHT"},
-    {"!weaponstats", &BotSettings::weaponstats, Take::on_off, "SHOW WEAPONSTATS"},
-    {"!messages", &BotSettings::messages, Take::messages, "MESSAGES mode"},
-    {"!et", &BotSettings::etsupport, Take::on_off, "ENEMY TERRITORY mode"},
-    {"!teammode", &BotSettings::teammode, Take::nothing, "TEAM mode"},
-};
-
 const SwitchRow* find_switch(const char* command)
 {
     for (const SwitchRow& row : kSwitches)
-        if (safe_stricmp(command, row.command) == 0)
+        if (safe_stricmp(command, row.irc) == 0)
             return &row;
     return nullptr;
 }
@@ -62,8 +29,7 @@ void reply_on_off(Relay& r, const char* to, const char* label, bool on)
 
 bool switch_on(const Relay& r, const SwitchRow& row)
 {
-    int v = r.settings.*row.setting;
-    return row.take == Take::messages ? v == 0 : v != 0;
+    return switch_is_on(r.settings, row);
 }
 
 // One line per bit of a bit set: ":%c1,0 <label>: %c12ON" or the off form.
@@ -217,11 +183,11 @@ void cmd_switch(Relay& r, const char* to, const ArgVector& args)
     BotSettings& s = r.settings;
     const char* word = args.word(1);
     switch (row->take) {
-    case Take::on_off: set_switch(s.*row->setting, word); break;
-    case Take::silent: set_silent(r, word); break;
-    case Take::usetime: set_usetime(s, word); break;
-    case Take::messages: set_messages(s, word); break;
-    case Take::nothing: break;
+    case SwitchTake::on_off: set_switch(s.*row->setting, word); break;
+    case SwitchTake::silent: set_silent(r, word); break;
+    case SwitchTake::usetime: set_usetime(s, word); break;
+    case SwitchTake::messages: set_messages(s, word); break;
+    case SwitchTake::teammode: break; // shown only
     }
     reply_banner(r, to);
     if (row->setting == &BotSettings::useclantags)
