@@ -71,13 +71,13 @@ void cmd_top(Relay& r, const char* to, const ArgVector& args)
     const std::vector<StatsTotals> top = statsdb_top(r, n);
     reply_banner(r, to);
     if (top.empty()) {
-        replyf(r, to, ":%c1,0 %s", nothing_text(r).c_str());
+        replyf(r, to, ":\0031,0 %s", nothing_text(r).c_str());
         return;
     }
-    replyf(r, to, ":%c5,0 All-time top %d (kills/deaths ratio, team kills):", static_cast<int>(top.size()));
+    replyf(r, to, ":\0035,0 All-time top %d (kills/deaths ratio, team kills):", static_cast<int>(top.size()));
     int place = 0;
     for (const StatsTotals& t : top)
-        replyf(r, to, ":%c1,0 %2d. %c12%s%c1 %lld/%lld %s TK %lld", ++place, t.name.c_str(), t.kills, t.deaths,
+        replyf(r, to, ":\0031,0 %2d. \00312%s\0031 %lld/%lld %s TK %lld", ++place, t.name.c_str(), t.kills, t.deaths,
                ratio_text(t).c_str(), t.teamkills);
 }
 
@@ -89,15 +89,15 @@ void cmd_player(Relay& r, const char* to, const ArgVector& args)
     reply_banner(r, to);
     if (!found) {
         if (r.statsdb.fault.empty())
-            replyf(r, to, ":%c1,0 No all-time statistics for %s", name.c_str());
+            replyf(r, to, ":\0031,0 No all-time statistics for %s", name.c_str());
         else
-            replyf(r, to, ":%c1,0 %s", nothing_text(r).c_str());
+            replyf(r, to, ":\0031,0 %s", nothing_text(r).c_str());
         return;
     }
     const std::string weapon = t.favourite >= 0 ? weapon_name(t.favourite, r.settings.langout) : "-";
-    replyf(r, to, ":%c12,0 %s%c1 kills %lld deaths %lld ratio %s team kills %lld suicides %lld", t.name.c_str(),
+    replyf(r, to, ":\00312,0 %s\0031 kills %lld deaths %lld ratio %s team kills %lld suicides %lld", t.name.c_str(),
            t.kills, t.deaths, ratio_text(t).c_str(), t.teamkills, t.suicides);
-    replyf(r, to, ":%c1,0 favourite weapon %s (%lld kills), first seen %s, last seen %s (UTC)", weapon.c_str(),
+    replyf(r, to, ":\0031,0 favourite weapon %s (%lld kills), first seen %s, last seen %s (UTC)", weapon.c_str(),
            t.favouritekills, day_text(t.first_seen).c_str(), day_text(t.last_seen).c_str());
 }
 

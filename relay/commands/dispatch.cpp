@@ -67,58 +67,58 @@ void cmd_help(Relay& r, const char* to, const ArgVector&)
 
 constexpr CommandRow kCommands[] = {
     // For anyone: these two help lines come first, in this order.
-    {"!help", kAnyMode, cmd_help, 1, nullptr, "%c5,0(*O): this help"},
-    {"!pass", kAnyMode, cmd_pass, 1, nullptr, "password %c5,0(*): enter password to get bot ownership"},
+    {"!help", kAnyMode, cmd_help, 1, nullptr, "\0035,0(*O): this help"},
+    {"!pass", kAnyMode, cmd_pass, 1, nullptr, "password \0035,0(*): enter password to get bot ownership"},
     // For the owner, in the order the help lists them (%s is the game name).
-    {"!byterate", kAnyMode, cmd_byterate, 1, nullptr, "number %c5,0(*O): set the maximum irc byterate"},
-    {"!channel", kAnyMode, cmd_channel, 2, check_channel, "#channel channelpass %c5,0(*O): change the IRC channel"},
-    {"!channelstats", kAnyMode, cmd_channelstats, 1, nullptr, "%c5,0(*O): show the current player stats in the channel"},
-    {"!clantag", kAnyMode, cmd_clantag, 1, nullptr, "red|blue name %c5,0(*O): gives a team an clantag"},
-    {"!et", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch Enemy Territory support to on|off"},
-    {"!fight", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn ET/OSP war in progress on|off"},
-    {"!floodprotect", kAnyMode, cmd_floodprotect, 1, nullptr, "on|off|skip %c5,0(*O): turn irc floodprotect on|off|skip"},
-    {"!langin", kAnyMode, cmd_langin, 1, nullptr, "en|de %c5,0(*O): set the input (logfile) language to EN|DE|NL"},
-    {"!langout", kAnyMode, cmd_langout, 1, nullptr, "en|de|nl %c5,0(*O): set the output language to EN|DE|NL"},
-    {"!linesread", kAnyMode, cmd_linesread, 1, nullptr, "%c5,0(*O): show the number of lines read in the logfile"},
-    {"!loadcolors", kAnyMode, cmd_loadcolors, 1, nullptr, "%c5,0(*O): reload the IRC color config file"},
-    {"!loadmaps", kAnyMode, cmd_loadmaps, 1, nullptr, "%c5,0(*O): reload the map info file"},
-    {"!map", kClientOnly, cmd_map, 1, nullptr, "mapname %c5,0(*$O): sets the current map"},
-    {"!maptime", kClientOnly, cmd_maptime, 1, nullptr, "XX:YY %c5,0(*$O): set/show the maptime to XX minutes an YY seconds"},
-    {"!messages", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch messages setting to on|off"},
-    {"!newpass", kAnyMode, cmd_newpass, 4, check_newpass, "oldpass newpass newpass %c5,0(*O): change irc pass from old to new"},
-    {"!operator", kAnyMode, cmd_operator, 1, nullptr, "%c5,0(*O): get operator privileges on the channel"},
-    {"!osp", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn OSP support on|off"},
-    {"!ospfight", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn OSP war in progress on|off"},
-    {"!ospshow", kServerOnly, cmd_ospshow, 1, nullptr, "value %c5,0(*#O): set some osp server options"},
-    {"!player", kAnyMode, cmd_player, 2, nullptr, "name %c5,0(*O): show a player's all-time stats", true},
-    {"!playerstats", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn playerstats on|off"},
-    {"!quit", kAnyMode, cmd_quit, 1, nullptr, "%c5,0(*O): let the bot stop and exit"},
-    {"!renameteam", kAnyMode, cmd_renameteam, 1, nullptr, "red|blue name %c5,0(*O): gives a team an new name"},
-    {"!restart", kAnyMode, cmd_restart, 1, nullptr, "#lines %c5,0(*O): restart bot, continue logfile from the end or restart after #lines"},
-    {"!score", kAnyMode, cmd_score, 1, nullptr, "red|blue value %c5,0(*O): set score of the red|blue team"},
-    {"!server", kAnyMode, cmd_server, 1, nullptr, "address port %c5,0(*O): set the %s server"},
-    {"!settime", kClientOnly, cmd_settime, 1, nullptr, "XX:YY %c5,0(*$O): set the time to XX minutes an YY seconds"},
-    {"!settings", kAnyMode, cmd_settings, 1, nullptr, "%c5,0(*O): show current bot settings"},
-    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo, 1, nullptr, "value %c5,0(*#O): set what connection info to show"},
-    {"!showfrags", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn frags on|off"},
-    {"!showplay", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn frags/gameplay on|off"},
-    {"!showscore", kAnyMode, cmd_showscore, 1, nullptr, "text %c5,0(*O): show current score in channel with optional text"},
-    {"!showstatsafter", kAnyMode, cmd_showstatsafter, 1, nullptr, "value %c5,0(*O): set when to show player statistics"},
-    {"!silent", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn bot on|off"},
-    {"!stats", kAnyMode, cmd_stats, 1, nullptr, "%c5,0(*O): show the current player stats"},
-    {"!statsafter", kAnyMode, cmd_statsafter, 1, nullptr, "#frags %c5,0(*O): show stats on channel after every #frags"},
-    {"!statsclear", kAnyMode, cmd_statsclear, 1, nullptr, "%c5,0(*O): clear the current player stats"},
-    {"!statsdelete", kAnyMode, cmd_statsdelete, 1, nullptr, "%c5,0(*O): delete the current player stats and players"},
-    {"!swapnames", kAnyMode, cmd_swapnames, 1, nullptr, "%c5,0(*O): swap the current team names/clantags"},
-    {"!swapplayer", kClientOnly, cmd_swapplayer, 1, nullptr, "id red|blue|spectator %c5,0(*$O): swap the player with id to another team"},
-    {"!swapplayers", kClientOnly, cmd_swapplayers, 1, nullptr, "%c5,0(*$O): swap the players teams"},
-    {"!swapscores", kAnyMode, cmd_swapscores, 1, nullptr, "%c5,0(*O): swap the current team scores"},
-    {"!swapteams", kAnyMode, cmd_swapteams, 1, nullptr, "%c5,0(*O): swap the current team names/clantags/scores/players"},
-    {"!teammode", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): switch teammode setting to on|off"},
-    {"!top", kAnyMode, cmd_top, 1, check_top, "n %c5,0(*O): show the n best players of all time (10, at most 20)", true},
-    {"!usetime", kClientOnly, cmd_switch, 1, nullptr, "on|off|down|up %c5,0(*$O): show time on|off, set time going up/down"},
-    {"!useclantags", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*$O): turn clantags for teams on|off"},
-    {"!weaponstats", kAnyMode, cmd_switch, 1, nullptr, "on|off %c5,0(*O): turn weaponstats on|off"},
+    {"!byterate", kAnyMode, cmd_byterate, 1, nullptr, "number \0035,0(*O): set the maximum irc byterate"},
+    {"!channel", kAnyMode, cmd_channel, 2, check_channel, "#channel channelpass \0035,0(*O): change the IRC channel"},
+    {"!channelstats", kAnyMode, cmd_channelstats, 1, nullptr, "\0035,0(*O): show the current player stats in the channel"},
+    {"!clantag", kAnyMode, cmd_clantag, 1, nullptr, "red|blue name \0035,0(*O): gives a team an clantag"},
+    {"!et", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): switch Enemy Territory support to on|off"},
+    {"!fight", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn ET/OSP war in progress on|off"},
+    {"!floodprotect", kAnyMode, cmd_floodprotect, 1, nullptr, "on|off|skip \0035,0(*O): turn irc floodprotect on|off|skip"},
+    {"!langin", kAnyMode, cmd_langin, 1, nullptr, "en|de \0035,0(*O): set the input (logfile) language to EN|DE|NL"},
+    {"!langout", kAnyMode, cmd_langout, 1, nullptr, "en|de|nl \0035,0(*O): set the output language to EN|DE|NL"},
+    {"!linesread", kAnyMode, cmd_linesread, 1, nullptr, "\0035,0(*O): show the number of lines read in the logfile"},
+    {"!loadcolors", kAnyMode, cmd_loadcolors, 1, nullptr, "\0035,0(*O): reload the IRC color config file"},
+    {"!loadmaps", kAnyMode, cmd_loadmaps, 1, nullptr, "\0035,0(*O): reload the map info file"},
+    {"!map", kClientOnly, cmd_map, 1, nullptr, "mapname \0035,0(*$O): sets the current map"},
+    {"!maptime", kClientOnly, cmd_maptime, 1, nullptr, "XX:YY \0035,0(*$O): set/show the maptime to XX minutes an YY seconds"},
+    {"!messages", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): switch messages setting to on|off"},
+    {"!newpass", kAnyMode, cmd_newpass, 4, check_newpass, "oldpass newpass newpass \0035,0(*O): change irc pass from old to new"},
+    {"!operator", kAnyMode, cmd_operator, 1, nullptr, "\0035,0(*O): get operator privileges on the channel"},
+    {"!osp", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn OSP support on|off"},
+    {"!ospfight", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn OSP war in progress on|off"},
+    {"!ospshow", kServerOnly, cmd_ospshow, 1, nullptr, "value \0035,0(*#O): set some osp server options"},
+    {"!player", kAnyMode, cmd_player, 2, nullptr, "name \0035,0(*O): show a player's all-time stats", true},
+    {"!playerstats", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn playerstats on|off"},
+    {"!quit", kAnyMode, cmd_quit, 1, nullptr, "\0035,0(*O): let the bot stop and exit"},
+    {"!renameteam", kAnyMode, cmd_renameteam, 1, nullptr, "red|blue name \0035,0(*O): gives a team an new name"},
+    {"!restart", kAnyMode, cmd_restart, 1, nullptr, "#lines \0035,0(*O): restart bot, continue logfile from the end or restart after #lines"},
+    {"!score", kAnyMode, cmd_score, 1, nullptr, "red|blue value \0035,0(*O): set score of the red|blue team"},
+    {"!server", kAnyMode, cmd_server, 1, nullptr, "address port \0035,0(*O): set the %s server"},
+    {"!settime", kClientOnly, cmd_settime, 1, nullptr, "XX:YY \0035,0(*$O): set the time to XX minutes an YY seconds"},
+    {"!settings", kAnyMode, cmd_settings, 1, nullptr, "\0035,0(*O): show current bot settings"},
+    {"!showconnectinfo", kAnyMode, cmd_showconnectinfo, 1, nullptr, "value \0035,0(*#O): set what connection info to show"},
+    {"!showfrags", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn frags on|off"},
+    {"!showplay", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn frags/gameplay on|off"},
+    {"!showscore", kAnyMode, cmd_showscore, 1, nullptr, "text \0035,0(*O): show current score in channel with optional text"},
+    {"!showstatsafter", kAnyMode, cmd_showstatsafter, 1, nullptr, "value \0035,0(*O): set when to show player statistics"},
+    {"!silent", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn bot on|off"},
+    {"!stats", kAnyMode, cmd_stats, 1, nullptr, "\0035,0(*O): show the current player stats"},
+    {"!statsafter", kAnyMode, cmd_statsafter, 1, nullptr, "#frags \0035,0(*O): show stats on channel after every #frags"},
+    {"!statsclear", kAnyMode, cmd_statsclear, 1, nullptr, "\0035,0(*O): clear the current player stats"},
+    {"!statsdelete", kAnyMode, cmd_statsdelete, 1, nullptr, "\0035,0(*O): delete the current player stats and players"},
+    {"!swapnames", kAnyMode, cmd_swapnames, 1, nullptr, "\0035,0(*O): swap the current team names/clantags"},
+    {"!swapplayer", kClientOnly, cmd_swapplayer, 1, nullptr, "id red|blue|spectator \0035,0(*$O): swap the player with id to another team"},
+    {"!swapplayers", kClientOnly, cmd_swapplayers, 1, nullptr, "\0035,0(*$O): swap the players teams"},
+    {"!swapscores", kAnyMode, cmd_swapscores, 1, nullptr, "\0035,0(*O): swap the current team scores"},
+    {"!swapteams", kAnyMode, cmd_swapteams, 1, nullptr, "\0035,0(*O): swap the current team names/clantags/scores/players"},
+    {"!teammode", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): switch teammode setting to on|off"},
+    {"!top", kAnyMode, cmd_top, 1, check_top, "n \0035,0(*O): show the n best players of all time (10, at most 20)", true},
+    {"!usetime", kClientOnly, cmd_switch, 1, nullptr, "on|off|down|up \0035,0(*$O): show time on|off, set time going up/down"},
+    {"!useclantags", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*$O): turn clantags for teams on|off"},
+    {"!weaponstats", kAnyMode, cmd_switch, 1, nullptr, "on|off \0035,0(*O): turn weaponstats on|off"},
 };
 
 const CommandRow* find_command(const Relay& r, const char* word, int servermode)
@@ -143,10 +143,10 @@ struct ErrorRow {
 };
 
 constexpr ErrorRow kErrors[] = {
-    {3, ":%c5,0 AUTHORISATION UNSUCCESSFULL!", ":%c5,0 The password was incorrect!"},
-    {4, ":%c5,0 PASSWORD MISSMATCH!", ":%c5,0 The password verification failed!"},
-    {5, ":%c5,0 INVALID NUMBER OF ARGUMENTS!", ":%c5,0 Try !help for more info about a command"},
-    {6, ":%c5,0 INVALID ARGUMENT SEND!", ":%c5,0 Try !help for more info about a command"},
+    {3, ":\0035,0 AUTHORISATION UNSUCCESSFULL!", ":\0035,0 The password was incorrect!"},
+    {4, ":\0035,0 PASSWORD MISSMATCH!", ":\0035,0 The password verification failed!"},
+    {5, ":\0035,0 INVALID NUMBER OF ARGUMENTS!", ":\0035,0 Try !help for more info about a command"},
+    {6, ":\0035,0 INVALID ARGUMENT SEND!", ":\0035,0 Try !help for more info about a command"},
 };
 
 // Guessing the owner password: after a wrong one, !pass from that user@host is
@@ -201,42 +201,29 @@ void authorise(Relay& r, const char* sender, const std::string& userhost)
     if (owner) {
         const std::string previous = *owner;
         reply_banner(r, previous.c_str());
-        replyf(r, previous.c_str(), ":%c12,0 %s is now the new botowner!", sender);
+        replyf(r, previous.c_str(), ":\00312,0 %s is now the new botowner!", sender);
     }
     reply_banner(r, sender);
-    replyf(r, sender, ":%c12,0 You have been AUTHORIZED SUCCESSFULLY!");
+    replyf(r, sender, ":\00312,0 You have been AUTHORIZED SUCCESSFULLY!");
     owner = std::string(sender);
     r.commands.owneruserhost = userhost;
 }
 
 } // namespace
 
-std::string colour_format(const char* format)
-{
-    std::string f;
-    for (const char* p = format; *p; ++p) {
-        if (p[0] == '%' && p[1] == 'c') {
-            f += kColour;
-            ++p;
-        } else if (p[0] == '%' && p[1] == '%') {
-            f += "%%";
-            ++p;
-        } else {
-            f += *p;
-        }
-    }
-    return f;
-}
-
 void replyf(Relay& r, const char* to, const char* format, ...)
 {
-    const std::string f = colour_format(format);
     LineBuf line;
     va_list ap;
     va_start(ap, format);
-    line.vaddf(f.c_str(), ap);
+    line.vaddf(format, ap);
     va_end(ap);
     send_privmsg(r, to, line.c_str(), 1);
+}
+
+void reply_text(Relay& r, const char* to, const char* text)
+{
+    send_privmsg(r, to, text, 1);
 }
 
 void reply_banner(Relay& r, const char* to)
@@ -251,15 +238,15 @@ void reply_error(Relay& r, const char* to, int code)
     for (const ErrorRow& e : kErrors)
         if (e.code == code) {
             reply_banner(r, to);
-            replyf(r, to, e.first);
-            replyf(r, to, e.second);
+            reply_text(r, to, e.first);
+            reply_text(r, to, e.second);
         }
 }
 
 void show_help(Relay& r, const char* to)
 {
     reply_banner(r, to);
-    replyf(r, to, ":%c5,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE ONLY, O OWNER ONLY):");
+    replyf(r, to, ":\0035,0 AVAILABLE COMMANDS (* ONLY BY PRIVMSG, # SERVER MODE ONLY, $ CLIENT MODE ONLY, O OWNER ONLY):");
     const bool owner = same_nick(r.irc, to, cstr(r.commands.botowner));
     int shown = 0;
     for (const CommandRow& row : kCommands) {
@@ -268,7 +255,7 @@ void show_help(Relay& r, const char* to)
             return;
         if (row.alltime && !statsdb_configured(r))
             continue;
-        const std::string line = std::string(":%c12,0 ") + row.word + " " + row.help;
+        const std::string line = std::string(":\00312,0 ") + row.word + " " + row.help;
         replyf(r, to, line.c_str(), kGameName);
     }
 }

@@ -28,9 +28,8 @@ void reply_error(Relay& r, const char* to, int code);
 // The command listing: four lines for anyone, all of them for the owner.
 void show_help(Relay& r, const char* to);
 
-// format with every %c made the colour character (for formats whose %c all are).
-std::string colour_format(const char* format);
-
-// One reply line to a nick, forced. Every %c of format is the colour character;
-// the other conversions take the arguments as printf does.
-void replyf(Relay& r, const char* to, const char* format, ...);
+// One reply line to a nick, forced: a printf format ("\003" is the colour
+// character of the reply texts).
+__attribute__((format(printf, 3, 4))) void replyf(Relay& r, const char* to, const char* format, ...);
+// One reply line of text as it is.
+void reply_text(Relay& r, const char* to, const char* text);

@@ -34,13 +34,13 @@ void cmd_channel(Relay& r, const char* to, const ArgVector& args)
     write_buf(r, "JOIN", now, cstr(s.channelkey), nullptr, nullptr, nullptr, 1);
 
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 CHANNEL CHANGED %c12SUCCESSFULLY %c1FROM%c5 %s %c1TO%c12 %s", before ? before : "", now);
+    replyf(r, to, ":\0031,0 CHANNEL CHANGED \00312SUCCESSFULLY \0031FROM\0035 %s \0031TO\00312 %s", before ? before : "", now);
 }
 
 void cmd_newpass(Relay& r, const char* to, const ArgVector& args)
 {
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 PASSWORD CHANGED %c12SUCCESSFULLY %c1FROM%c5 %s %c1TO%c12 %s", args.word(1), args.word(2));
+    replyf(r, to, ":\0031,0 PASSWORD CHANGED \00312SUCCESSFULLY \0031FROM\0035 %s \0031TO\00312 %s", args.word(1), args.word(2));
     r.settings.botpass = std::string(args.word(2));
 }
 
@@ -49,12 +49,12 @@ void cmd_server(Relay& r, const char* to, const ArgVector& args)
     const BotSettings& s = r.settings;
     reply_banner(r, to);
     if (s.serverhost && s.serverport)
-        replyf(r, to, ":%c1,0 CURRENT %s Server:%c5 %s:%s", kGameName, s.serverhost->c_str(), s.serverport->c_str());
+        replyf(r, to, ":\0031,0 CURRENT %s Server:\0035 %s:%s", kGameName, s.serverhost->c_str(), s.serverport->c_str());
     else
-        replyf(r, to, ":%c1,0 CURRENT %s Server:%c5 NO SERVER GIVEN", kGameName);
+        replyf(r, to, ":\0031,0 CURRENT %s Server:\0035 NO SERVER GIVEN", kGameName);
     if (args.count < 3)
         return;
-    replyf(r, to, ":%c1,0 NEW %s Server:%c12 %s:%s", kGameName, args.word(1), args.word(2));
+    replyf(r, to, ":\0031,0 NEW %s Server:\00312 %s:%s", kGameName, args.word(1), args.word(2));
     set_game_server(r, args.word(1), args.word(2));
 }
 
@@ -82,16 +82,16 @@ void cmd_restart(Relay& r, const char* to, const ArgVector& args)
     }
     reply_banner(r, to);
     if (lines != 0)
-        replyf(r, to, ":%c1,0 %c12RESTARTING FROM %d LINES...", lines);
+        replyf(r, to, ":\0031,0 \00312RESTARTING FROM %d LINES...", lines);
     else
-        replyf(r, to, ":%c1,0 %c12RESTARTING...");
+        replyf(r, to, ":\0031,0 \00312RESTARTING...");
     announce(r, kRestartText[s.langout]);
 }
 
 void cmd_quit(Relay& r, const char* to, const ArgVector&)
 {
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 BOT SAYS: %c12BYE BYE");
+    replyf(r, to, ":\0031,0 BOT SAYS: \00312BYE BYE");
     r.platform->sleep_ms(5000);
     quit_relay(r);
 }
@@ -118,10 +118,10 @@ void cmd_map(Relay& r, const char* to, const ArgVector& args)
         set_map(r, args.word(1));
     reply_banner(r, to);
     if (g.map)
-        replyf(r, to, ":%c1,0 CURRENT MAP:%c12 %s", g.map->c_str());
+        replyf(r, to, ":\0031,0 CURRENT MAP:\00312 %s", g.map->c_str());
     else
-        replyf(r, to, ":%c1,0 CURRENT MAP:%c5 unknown");
-    replyf(r, to, ":%c1,0 CURRENT MAP TIME:%c12 %2d:%02d", g.maptime / 60, g.maptime % 60);
+        replyf(r, to, ":\0031,0 CURRENT MAP:\0035 unknown");
+    replyf(r, to, ":\0031,0 CURRENT MAP TIME:\00312 %2d:%02d", g.maptime / 60, g.maptime % 60);
 }
 
 void cmd_maptime(Relay& r, const char* to, const ArgVector& args)
@@ -134,7 +134,7 @@ void cmd_maptime(Relay& r, const char* to, const ArgVector& args)
         g.maptime = t;
     }
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 MAP TIME SET TO:%c12 %2d:%02d", g.maptime / 60, g.maptime % 60);
+    replyf(r, to, ":\0031,0 MAP TIME SET TO:\00312 %2d:%02d", g.maptime / 60, g.maptime % 60);
 }
 
 void cmd_settime(Relay& r, const char* to, const ArgVector& args)
@@ -144,7 +144,7 @@ void cmd_settime(Relay& r, const char* to, const ArgVector& args)
         return;
     set_game_time(r, t);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 TIME SET TO:%c12 %2d:%02d", t / 60, t % 60);
+    replyf(r, to, ":\0031,0 TIME SET TO:\00312 %2d:%02d", t / 60, t % 60);
     LineBuf line;
     line.start(r.colours.mapstart).addf(" %s%d:%02d", phrase(PH_TIME_SET_TO, r.settings.langout), t / 60, t % 60);
     send_privmsg(r, cstr(r.settings.channel), line.c_str(), 0);
@@ -155,7 +155,7 @@ void cmd_loadcolors(Relay& r, const char* to, const ArgVector&)
     const std::string file = r.settings.colorfile ? *r.settings.colorfile : std::string();
     load_colours(r, file.c_str());
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 %s %c12RELOADED", file.c_str());
+    replyf(r, to, ":\0031,0 %s \00312RELOADED", file.c_str());
 }
 
 void cmd_loadmaps(Relay& r, const char* to, const ArgVector&)
@@ -163,5 +163,5 @@ void cmd_loadmaps(Relay& r, const char* to, const ArgVector&)
     const std::string file = r.settings.mapfile ? *r.settings.mapfile : std::string();
     load_mapinfo(r, file.c_str());
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 %s %c12RELOADED, %d MAPS LOADED", file.c_str(), r.maps.mapsloaded);
+    replyf(r, to, ":\0031,0 %s \00312RELOADED, %d MAPS LOADED", file.c_str(), r.maps.mapsloaded);
 }

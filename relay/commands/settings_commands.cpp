@@ -24,7 +24,7 @@ const SwitchRow* find_switch(const char* command)
 // The on/off line of a switch under any label.
 void reply_on_off(Relay& r, const char* to, const char* label, bool on)
 {
-    replyf(r, to, on ? ":%c1,0 %s: %c12ON" : ":%c1,0 %s: %c5OFF", label);
+    replyf(r, to, on ? ":\0031,0 %s: \00312ON" : ":\0031,0 %s: \0035OFF", label);
 }
 
 bool switch_on(const Relay& r, const SwitchRow& row)
@@ -32,7 +32,7 @@ bool switch_on(const Relay& r, const SwitchRow& row)
     return switch_is_on(r.settings, row);
 }
 
-// One line per bit of a bit set: ":%c1,0 <label>: %c12ON" or the off form.
+// One line per bit of a bit set: ":\0031,0 <label>: \00312ON" or the off form.
 struct BitRow {
     int bit;
     const char* on;
@@ -40,25 +40,25 @@ struct BitRow {
 };
 
 constexpr BitRow kConnectInfoBits[] = {
-    {1, ":%c1,0 SHOW CONNECT: %c12ON", ":%c1,0 SHOW CONNECT: %c5OFF"},
-    {2, ":%c1,0 SHOW DISCONNECT: %c12ON", ":%c1,0 SHOW DISCONNECT: %c5OFF"},
-    {4, ":%c1,0 SHOW BATTLE ENTER: %c12ON", ":%c1,0 SHOW BATTLE ENTER: %c5OFF"},
-    {8, ":%c1,0 SHOW BATTLE LEFT: %c12ON", ":%c1,0 SHOW BATTLE LEFT: %c5OFF"},
-    {16, ":%c1,0 SHOW TIMED OUT: %c12ON", ":%c1,0 SHOW TIMED OUT: %c5OFF"},
-    {32, ":%c1,0 SHOW INACTIVITY DROP: %c12ON", ":%c1,0 SHOW INACTIVITY DROP: %c5OFF"},
-    {64, ":%c1,0 SHOW JOIN TEAM: %c12ON", ":%c1,0 SHOW JOIN TEAM: %c5OFF"},
-    {128, ":%c1,0 SHOW PREPARE DEPLOYMENT: %c12ON", ":%c1,0 SHOW PREPARE DEPLOYMENT: %c5OFF"},
-    {256, ":%c1,0 SHOW PLAYER KICKED: %c12ON", ":%c1,0 SHOW PREPARE PLAYER KICKED: %c5OFF"},
-    {512, ":%c1,0 SHOW SERVER QUERY: %c12ON", ":%c1,0 SHOW SERVER QUERY: %c5OFF"},
+    {1, ":\0031,0 SHOW CONNECT: \00312ON", ":\0031,0 SHOW CONNECT: \0035OFF"},
+    {2, ":\0031,0 SHOW DISCONNECT: \00312ON", ":\0031,0 SHOW DISCONNECT: \0035OFF"},
+    {4, ":\0031,0 SHOW BATTLE ENTER: \00312ON", ":\0031,0 SHOW BATTLE ENTER: \0035OFF"},
+    {8, ":\0031,0 SHOW BATTLE LEFT: \00312ON", ":\0031,0 SHOW BATTLE LEFT: \0035OFF"},
+    {16, ":\0031,0 SHOW TIMED OUT: \00312ON", ":\0031,0 SHOW TIMED OUT: \0035OFF"},
+    {32, ":\0031,0 SHOW INACTIVITY DROP: \00312ON", ":\0031,0 SHOW INACTIVITY DROP: \0035OFF"},
+    {64, ":\0031,0 SHOW JOIN TEAM: \00312ON", ":\0031,0 SHOW JOIN TEAM: \0035OFF"},
+    {128, ":\0031,0 SHOW PREPARE DEPLOYMENT: \00312ON", ":\0031,0 SHOW PREPARE DEPLOYMENT: \0035OFF"},
+    {256, ":\0031,0 SHOW PLAYER KICKED: \00312ON", ":\0031,0 SHOW PREPARE PLAYER KICKED: \0035OFF"},
+    {512, ":\0031,0 SHOW SERVER QUERY: \00312ON", ":\0031,0 SHOW SERVER QUERY: \0035OFF"},
 };
 
 constexpr BitRow kStatsAfterBits[] = {
-    {1, ":%c1,0 SHOW AFTER ROUND WIN: %c12ON", ":%c1,0 SHOW AFTER ROUND WIN: %c5OFF"},
-    {2, ":%c1,0 SHOW AFTER TIMELIMIT HIT: %c12ON", ":%c1,0 SHOW AFTER TIMELIMIT HIT: %c5OFF"},
-    {4, ":%c1,0 SHOW AFTER SCORE/FRAG LIMIT HIT: %c12ON", ":%c1,0 SHOW AFTER SCORE/FRAG LIMIT HIT: %c5OFF"},
-    {8, ":%c1,0 SHOW AFTER MAP SHUTDOWN: %c12ON", ":%c1,0 SHOW AFTER MAP SHUTDOWN: %c5OFF"},
-    {16, ":%c1,0 SHOW WHEN NO NEW DATA HAS BEEN RECEIVED: %c12ON",
-     ":%c1,0 SHOW WHEN NO NEW DATA HAS BEEN RECEIVED: %c5OFF"},
+    {1, ":\0031,0 SHOW AFTER ROUND WIN: \00312ON", ":\0031,0 SHOW AFTER ROUND WIN: \0035OFF"},
+    {2, ":\0031,0 SHOW AFTER TIMELIMIT HIT: \00312ON", ":\0031,0 SHOW AFTER TIMELIMIT HIT: \0035OFF"},
+    {4, ":\0031,0 SHOW AFTER SCORE/FRAG LIMIT HIT: \00312ON", ":\0031,0 SHOW AFTER SCORE/FRAG LIMIT HIT: \0035OFF"},
+    {8, ":\0031,0 SHOW AFTER MAP SHUTDOWN: \00312ON", ":\0031,0 SHOW AFTER MAP SHUTDOWN: \0035OFF"},
+    {16, ":\0031,0 SHOW WHEN NO NEW DATA HAS BEEN RECEIVED: \00312ON",
+     ":\0031,0 SHOW WHEN NO NEW DATA HAS BEEN RECEIVED: \0035OFF"},
 };
 
 // The OSP switches derived from the bits of ospshow.
@@ -70,18 +70,18 @@ struct OspRow {
 };
 
 constexpr OspRow kOspSwitches[] = {
-    {1, &BotSettings::ospshowobjective, ":%c1,0 SHOW OBJECTIVE: %c12ON", ":%c1,0 SHOW OBJECTIVE: %c5OFF"},
-    {2, &BotSettings::ospshowdyna, ":%c1,0 SHOW DYNA PLANTED/DEFUSED: %c12ON",
-     ":%c1,0 SHOW DYNA PLANTED/DEFUSED: %c5OFF"},
-    {4, &BotSettings::ospshowrevives, ":%c1,0 SHOW MEDIC REVIVES: %c12ON", ":%c1,0 SHOW MEDIC REVIVES: %c5OFF"},
-    {8, &BotSettings::ospshowrepairs, ":%c1,0 SHOW MG-42 REPAIRS: %c12ON", ":%c1,0 SHOW MG-42 REPAIRS: %c5OFF"},
+    {1, &BotSettings::ospshowobjective, ":\0031,0 SHOW OBJECTIVE: \00312ON", ":\0031,0 SHOW OBJECTIVE: \0035OFF"},
+    {2, &BotSettings::ospshowdyna, ":\0031,0 SHOW DYNA PLANTED/DEFUSED: \00312ON",
+     ":\0031,0 SHOW DYNA PLANTED/DEFUSED: \0035OFF"},
+    {4, &BotSettings::ospshowrevives, ":\0031,0 SHOW MEDIC REVIVES: \00312ON", ":\0031,0 SHOW MEDIC REVIVES: \0035OFF"},
+    {8, &BotSettings::ospshowrepairs, ":\0031,0 SHOW MG-42 REPAIRS: \00312ON", ":\0031,0 SHOW MG-42 REPAIRS: \0035OFF"},
 };
 
 template <std::size_t N>
 void reply_bits(Relay& r, const char* to, const BitRow (&rows)[N], int value)
 {
     for (const BitRow& b : rows)
-        replyf(r, to, (value & b.bit) ? b.on : b.off);
+        reply_text(r, to, (value & b.bit) ? b.on : b.off);
 }
 
 // A bit-set value from word 1: taken when it is 0 or more.
@@ -99,9 +99,9 @@ void reply_server_setting(Relay& r, const char* to)
 {
     const BotSettings& s = r.settings;
     if (s.serverhost && s.serverport)
-        replyf(r, to, ":%c1,0 %s SERVER:%c12 %s:%s", kGameName, s.serverhost->c_str(), s.serverport->c_str());
+        replyf(r, to, ":\0031,0 %s SERVER:\00312 %s:%s", kGameName, s.serverhost->c_str(), s.serverport->c_str());
     else
-        replyf(r, to, ":%c1,0 %s SERVER:%c12 NO SERVER GIVEN", kGameName);
+        replyf(r, to, ":\0031,0 %s SERVER:\00312 NO SERVER GIVEN", kGameName);
 }
 
 void reply_score_setting(Relay& r, const char* to)
@@ -140,39 +140,39 @@ void reply_usetime(Relay& r, const char* to)
 {
     reply_switch_line(r, to, "!usetime");
     if (r.settings.timedirection == 1)
-        replyf(r, to, ":%c1,0 TIME mode: %c5UP - Time elapsed/played");
+        replyf(r, to, ":\0031,0 TIME mode: \0035UP - Time elapsed/played");
     else
-        replyf(r, to, ":%c1,0 TIME mode: %c12DOWN - Countdown %c5(if maptime is known)");
+        replyf(r, to, ":\0031,0 TIME mode: \00312DOWN - Countdown \0035(if maptime is known)");
 }
 
 void reply_floodprotect(Relay& r, const char* to, const char* prefix)
 {
     switch (r.settings.floodprotect) {
-    case 0: replyf(r, to, ":%c1,0 %sFLOODPROTECT: %c5OFF", prefix); break;
-    case 1: replyf(r, to, ":%c1,0 %sFLOODPROTECT: %c12ON", prefix); break;
-    default: replyf(r, to, ":%c1,0 %sFLOODPROTECT: %c12ON AND SKIP", prefix); break;
+    case 0: replyf(r, to, ":\0031,0 %sFLOODPROTECT: \0035OFF", prefix); break;
+    case 1: replyf(r, to, ":\0031,0 %sFLOODPROTECT: \00312ON", prefix); break;
+    default: replyf(r, to, ":\0031,0 %sFLOODPROTECT: \00312ON AND SKIP", prefix); break;
     }
 }
 
 void reply_langin(Relay& r, const char* to)
 {
-    replyf(r, to, r.settings.langin == kLangGerman ? ":%c1,0 LOGFILE LANG:%c12 German"
-                                                   : ":%c1,0 LOGFILE LANG:%c12 English");
+    replyf(r, to, r.settings.langin == kLangGerman ? ":\0031,0 LOGFILE LANG:\00312 German"
+                                                   : ":\0031,0 LOGFILE LANG:\00312 English");
 }
 
 void reply_langout(Relay& r, const char* to)
 {
     static constexpr LangText kLangout = {{
-        ":%c1,0 LANGOUT:%c12 English",
-        ":%c1,0 LANGOUT:%c12 German",
-        ":%c1,0 LANGOUT:%c12 Dutch",
+        ":\0031,0 LANGOUT:\00312 English",
+        ":\0031,0 LANGOUT:\00312 German",
+        ":\0031,0 LANGOUT:\00312 Dutch",
     }};
-    replyf(r, to, kLangout[r.settings.langout]);
+    reply_text(r, to, kLangout[r.settings.langout]);
 }
 
 void reply_statsafter(Relay& r, const char* to)
 {
-    replyf(r, to, ":%c1,0 STATSAFTER:%c12 %d frags", r.settings.statsafter);
+    replyf(r, to, ":\0031,0 STATSAFTER:\00312 %d frags", r.settings.statsafter);
 }
 
 void cmd_switch(Relay& r, const char* to, const ArgVector& args)
@@ -203,7 +203,7 @@ void reply_flood_settings(Relay& r, const char* to)
 {
     reply_banner(r, to);
     reply_floodprotect(r, to, "");
-    replyf(r, to, ":%c1,0 BYTERATE:%c12 %d", r.settings.byterate);
+    replyf(r, to, ":\0031,0 BYTERATE:\00312 %d", r.settings.byterate);
 }
 
 void cmd_floodprotect(Relay& r, const char* to, const ArgVector& args)
@@ -246,7 +246,7 @@ void cmd_showconnectinfo(Relay& r, const char* to, const ArgVector& args)
 {
     take_bits(args, r.settings.showconnectinfo);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 SHOWCONNECTINFO VALUE:%c12 %d", r.settings.showconnectinfo);
+    replyf(r, to, ":\0031,0 SHOWCONNECTINFO VALUE:\00312 %d", r.settings.showconnectinfo);
     reply_bits(r, to, kConnectInfoBits, r.settings.showconnectinfo);
 }
 
@@ -254,7 +254,7 @@ void cmd_showstatsafter(Relay& r, const char* to, const ArgVector& args)
 {
     take_bits(args, r.settings.showstatsafter);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 SHOWSTATSAFTER VALUE:%c12 %d", r.settings.showstatsafter);
+    replyf(r, to, ":\0031,0 SHOWSTATSAFTER VALUE:\00312 %d", r.settings.showstatsafter);
     reply_bits(r, to, kStatsAfterBits, r.settings.showstatsafter);
 }
 
@@ -265,30 +265,30 @@ void cmd_ospshow(Relay& r, const char* to, const ArgVector& args)
         for (const OspRow& o : kOspSwitches)
             s.*o.setting = (s.ospshow & o.bit) ? 1 : 0;
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 OSP OPTIONS VALUE:%c12 %d", s.ospshow);
+    replyf(r, to, ":\0031,0 OSP OPTIONS VALUE:\00312 %d", s.ospshow);
     for (const OspRow& o : kOspSwitches)
-        replyf(r, to, s.*o.setting ? o.on : o.off);
+        reply_text(r, to, s.*o.setting ? o.on : o.off);
 }
 
 void cmd_linesread(Relay& r, const char* to, const ArgVector&)
 {
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 LINES read:%c12 %d", r.log.linesread);
+    replyf(r, to, ":\0031,0 LINES read:\00312 %d", r.log.linesread);
 }
 
 void cmd_settings(Relay& r, const char* to, const ArgVector&)
 {
     const BotSettings& s = r.settings;
     reply_banner(r, to);
-    replyf(r, to, ":%c5,0 Settings:");
-    replyf(r, to, ":%c1,0 IRC CHANNEL:%c12 %s", cstr(s.channel) ? cstr(s.channel) : "");
+    replyf(r, to, ":\0035,0 Settings:");
+    replyf(r, to, ":\0031,0 IRC CHANNEL:\00312 %s", cstr(s.channel) ? cstr(s.channel) : "");
     reply_floodprotect(r, to, "IRC ");
-    replyf(r, to, ":%c1,0 IRC MAXIMUM BYTERATE:%c12 %d", s.byterate);
+    replyf(r, to, ":\0031,0 IRC MAXIMUM BYTERATE:\00312 %d", s.byterate);
     if (s.servermode) {
-        replyf(r, to, ":%c1,0 SERVER MODE");
-        replyf(r, to, ":%c1,0 OSP SHOW VALUE:%c12 %d", s.ospshow);
+        replyf(r, to, ":\0031,0 SERVER MODE");
+        replyf(r, to, ":\0031,0 OSP SHOW VALUE:\00312 %d", s.ospshow);
     } else {
-        replyf(r, to, ":%c1,0 CLIENT MODE");
+        replyf(r, to, ":\0031,0 CLIENT MODE");
         reply_switch_line(r, to, "!usetime");
     }
     reply_server_setting(r, to);
@@ -298,13 +298,13 @@ void cmd_settings(Relay& r, const char* to, const ArgVector&)
     reply_switch_line(r, to, "!osp");
     reply_on_off(r, to, "OSP FIGHT", s.ospfight != 0);
     if (r.game.map)
-        replyf(r, to, ":%c1,0 MAP: %c12%s", r.game.map->c_str());
+        replyf(r, to, ":\0031,0 MAP: \00312%s", r.game.map->c_str());
     else
-        replyf(r, to, ":%c1,0 MAP: %c5NOT SET");
+        replyf(r, to, ":\0031,0 MAP: \0035NOT SET");
     if (r.game.maptime != 0)
-        replyf(r, to, ":%c1,0 MAP TIME:%c12 %02d:%02d", r.game.maptime / 60, r.game.maptime % 60);
+        replyf(r, to, ":\0031,0 MAP TIME:\00312 %02d:%02d", r.game.maptime / 60, r.game.maptime % 60);
     else
-        replyf(r, to, ":%c1,0 MAP TIME: %c5NOT SET");
+        replyf(r, to, ":\0031,0 MAP TIME: \0035NOT SET");
     reply_score_setting(r, to);
     reply_switch_line(r, to, "!teammode");
     reply_switch_line(r, to, "!useclantags");
@@ -312,11 +312,11 @@ void cmd_settings(Relay& r, const char* to, const ArgVector&)
     reply_switch_line(r, to, "!messages");
     reply_switch_line(r, to, "!showplay");
     reply_switch_line(r, to, "!showfrags");
-    replyf(r, to, ":%c1,0 SHOW STATSAFTER VALUE:%c12 %d", s.showstatsafter);
-    replyf(r, to, ":%c1,0 SHOW CONNECT INFO VALUE:%c12 %d", s.showconnectinfo);
+    replyf(r, to, ":\0031,0 SHOW STATSAFTER VALUE:\00312 %d", s.showstatsafter);
+    replyf(r, to, ":\0031,0 SHOW CONNECT INFO VALUE:\00312 %d", s.showconnectinfo);
     reply_switch_line(r, to, "!playerstats");
     reply_switch_line(r, to, "!weaponstats");
     reply_switch_line(r, to, "!silent");
-    replyf(r, to, ":%c1,0 MAPS loaded:%c12 %d", r.maps.mapsloaded);
-    replyf(r, to, ":%c1,0 LINES read:%c12 %d", r.log.linesread);
+    replyf(r, to, ":\0031,0 MAPS loaded:\00312 %d", r.maps.mapsloaded);
+    replyf(r, to, ":\0031,0 LINES read:\00312 %d", r.log.linesread);
 }

@@ -16,20 +16,20 @@
 namespace {
 
 // A swap reply: head, red name, middle with the red score, blue name, tail with
-// the blue score; every %c is the colour character.
+// the blue score (formats with one number).
 struct SwapLine {
     const char* head;
     const char* middle;
 };
 
-constexpr SwapLine kNamesSwapped = {":%c1,0 TEAMS NAMES/CLANTAGS SWAPPED: %c4RED ", "%c1,0: %d %c12BLUE "};
-constexpr SwapLine kScoresSwapped = {":%c1,0 TEAMS SCORES SWAPPED: %c4RED%c1,0 ", "%c1,0: %d %c12BLUE%c1,0 "};
-constexpr SwapLine kTeamsSwapped = {":%c1,0 TEAMS SWAPPED: %c4RED%c1,0 ", "%c1,0: %d %c12BLUE%c1,0 "};
+constexpr SwapLine kNamesSwapped = {":\0031,0 TEAMS NAMES/CLANTAGS SWAPPED: \0034RED ", "\0031,0: %d \00312BLUE "};
+constexpr SwapLine kScoresSwapped = {":\0031,0 TEAMS SCORES SWAPPED: \0034RED\0031,0 ", "\0031,0: %d \00312BLUE\0031,0 "};
+constexpr SwapLine kTeamsSwapped = {":\0031,0 TEAMS SWAPPED: \0034RED\0031,0 ", "\0031,0: %d \00312BLUE\0031,0 "};
 
-// Appends format with every %c as the colour character and one number.
+// Appends format with one number.
 void add_coloured(LineBuf& line, const char* format, int number = 0)
 {
-    line.addf(colour_format(format).c_str(), number);
+    line.addf(format, number);
 }
 
 void reply_swap(Relay& r, const char* to, const SwapLine& s)
@@ -41,7 +41,7 @@ void reply_swap(Relay& r, const char* to, const SwapLine& s)
     translate_colours(r.settings.osp, t.redteamname.c_str(), line);
     add_coloured(line, s.middle, t.redscore());
     translate_colours(r.settings.osp, t.blueteamname.c_str(), line);
-    add_coloured(line, "%c1,0: %d", t.bluescore());
+    add_coloured(line, "\0031,0: %d", t.bluescore());
     send_privmsg(r, to, line.c_str(), 1);
 }
 
@@ -112,14 +112,14 @@ void cmd_statsclear(Relay& r, const char* to, const ArgVector&)
 {
     reset_player_stats(r);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 STATS%c12 CLEARED");
+    replyf(r, to, ":\0031,0 STATS\00312 CLEARED");
 }
 
 void cmd_statsdelete(Relay& r, const char* to, const ArgVector&)
 {
     clear_players(r);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 STATS/PLAYERS%c12 DELETED");
+    replyf(r, to, ":\0031,0 STATS/PLAYERS\00312 DELETED");
 }
 
 void cmd_clantag(Relay& r, const char* to, const ArgVector& args)
@@ -167,7 +167,7 @@ void cmd_swapplayers(Relay& r, const char* to, const ArgVector&)
 {
     swap_player_teams(r);
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0 PLAYERS %c12SWAPPED");
+    replyf(r, to, ":\0031,0 PLAYERS \00312SWAPPED");
 }
 
 void cmd_swapplayer(Relay& r, const char* to, const ArgVector& args)
@@ -179,7 +179,7 @@ void cmd_swapplayer(Relay& r, const char* to, const ArgVector& args)
             slot = find_player(r, id);
     }
     reply_banner(r, to);
-    replyf(r, to, ":%c1,0  ID Team      Name");
+    replyf(r, to, ":\0031,0  ID Team      Name");
     if (slot < 0) {
         for (int i = 0; i < r.players.playercount; ++i)
             if (r.players.slots[i].id != -1)
