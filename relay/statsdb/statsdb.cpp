@@ -255,7 +255,7 @@ void reset(StatsDb& s)
     s.dirtysince = -1;
     s.retryat = 0;
     s.fault.clear();
-    s.dropped = 0;
+    s.held = false;
     s.top.clear();
 }
 
@@ -615,17 +615,6 @@ int current_map(Relay& r)
     return it->second;
 }
 
-bool room_for_event(Relay& r)
-{
-    StatsDb& s = r.statsdb;
-    if (s.events.size() < kStatsMaxPending)
-        return true;
-    if (s.dropped++ == 0)
-        console_printf(r, "Statistics database %s: too many events wait; dropping them until it can be written.\n",
-                       s.path.c_str());
-    return false;
-}
-
 void push_event(Relay& r, StatsEvent e)
 {
     StatsDb& s = r.statsdb;
@@ -679,6 +668,7 @@ void statsdb_reading(Relay& r, int reading, int cause)
         s.path = *r.settings.statsdb;
     }
     const FileStat st = r.platform->file_stat_handle(r.log.logstream);
+    s.held = false; // a new reading goes on where the stored lines end
     s.readings.push_back(StatsReading{reading, st.device, st.inode, -1, cause});
 }
 
@@ -727,6 +717,17 @@ void statsdb_line(Relay& r, const char* line, int len)
     }
     if (rd.file < 0)
         return; // a reading begun before the database was configured
+    if (s.events.size() + kStatsEventsPerLine > kStatsMaxPending) {
+        // Too much waits for a database that cannot be written: take no more
+        // lines. Their offset is not stored, so the next reading of the log (a
+        // restart, !restart) counts them; none is lost and none counted twice.
+        if (!s.held)
+            console_printf(r, "Statistics database %s: too many events wait; the lines from here on are "
+                              "counted when the log is read again.\n",
+                           s.path.c_str());
+        s.held = true;
+        return;
+    }
     StatsFile& f = s.files[static_cast<std::size_t>(rd.file)];
     if (lf.lineend <= f.accepted || (f.resolved && lf.lineend <= f.floor))
         return;
@@ -742,7 +743,7 @@ void statsdb_kill(Relay& r, int kind, const PlayerRecord* killer, const PlayerRe
                   int killerteam, int victimteam)
 {
     StatsDb& s = r.statsdb;
-    if (!s.taking || !victim || !room_for_event(r))
+    if (!s.taking || !victim)
         return;
     StatsEvent e;
     e.kind = kind;
@@ -757,7 +758,7 @@ void statsdb_kill(Relay& r, int kind, const PlayerRecord* killer, const PlayerRe
 void statsdb_flag(Relay& r, const char* name, int event, int team)
 {
     StatsDb& s = r.statsdb;
-    if (!s.taking || !name || !room_for_event(r))
+    if (!s.taking || !name)
         return;
     PlayerRecord p;
     p.name = std::string(name);
@@ -791,11 +792,6 @@ bool statsdb_flush(Relay& r)
     trace(r, 11, "statsdb: %zu events written\r\n", s.events.size());
     s.events.clear();
     s.dirtysince = -1;
-    if (s.dropped) {
-        console_printf(r, "Statistics database %s: %lld events were dropped while it could not be written.\n",
-                       s.path.c_str(), s.dropped);
-        s.dropped = 0;
-    }
     refresh_top(r);
     return true;
 }

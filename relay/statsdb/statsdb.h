@@ -31,11 +31,13 @@ inline constexpr int kStatsSchema = 1;
 
 // Batching: a write once the first unwritten line is this old or this many events
 // wait; after a fault the next try this much later; events kept at most while the
-// database cannot be written (beyond that the oldest are dropped, and that is said).
+// database cannot be written (beyond that no more lines are taken until the log is
+// read again, and that is said); a line brings at most this many events.
 inline constexpr long long kStatsWriteMs = 1000;
 inline constexpr std::size_t kStatsBatchEvents = 100000;
 inline constexpr long long kStatsRetryMs = 5000;
 inline constexpr std::size_t kStatsMaxPending = 4000000;
+inline constexpr std::size_t kStatsEventsPerLine = 4;
 
 struct StatsEvent {
     int file = 0;           // index into StatsDb::files
@@ -109,7 +111,7 @@ struct StatsDb {
     long long dirtysince = -1;  // ms of the first line not yet written, -1 none
     long long retryat = 0;      // ms before which no open or write is tried
     std::string fault;          // the last fault said, "" none
-    long long dropped = 0;      // events dropped while the database was unusable
+    bool held = false;          // too much waits: no more lines taken in this reading
     std::string keybuf;         // scratch
     std::vector<StatsTotals> top; // the all-time top 10 after the last write
 };
