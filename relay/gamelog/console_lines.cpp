@@ -21,6 +21,7 @@
 #include "relay/gamelog/reports.h"
 #include "relay/irc/output.h"
 #include "relay/players/kill_parse.h"
+#include "relay/players/kill_state.h"
 #include "relay/players/register.h"
 #include "relay/players/stats.h"
 #include "relay/players/table.h"
@@ -353,11 +354,8 @@ bool objective_event(Relay& r, const char* line, const PhraseHits& hits)
     const std::string rawname(line, static_cast<std::size_t>(at - line));
     const int osp = r.settings.osp;
     if (r.kills.flag_hook) {
-        // The flag events by their place in the all-time statistics' list.
-        constexpr PhraseId kFlagEvents[] = {PH_RED_FLAG_TAKEN,  PH_RED_FLAG_DROPPED,  PH_RED_FLAG_CAPTURED,
-                                            PH_BLUE_FLAG_TAKEN, PH_BLUE_FLAG_DROPPED, PH_BLUE_FLAG_CAPTURED};
         for (int i = 0; i < static_cast<int>(std::size(kFlagEvents)); ++i)
-            if (ev->phrase == kFlagEvents[i])
+            if (ev->phrase == kFlagEvents[i].phrase)
                 r.kills.flag_hook(r, rawname.c_str(), i, ev->team);
     }
     LineBuf out;

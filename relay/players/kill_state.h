@@ -4,6 +4,8 @@
 
 #include <map>
 
+#include "relay/base/phrases.h"
+
 struct Relay;
 struct PlayerRecord;
 
@@ -11,6 +13,18 @@ struct PlayerRecord;
 inline constexpr int kStatsKillKind = 1;     // a kill (or a death by the world)
 inline constexpr int kStatsTeamKillKind = 2; // a team kill
 inline constexpr int kStatsSuicideKind = 3;  // a suicide
+
+// The flag events the flag hook is told, by their index here: the phrase that
+// reports one, and its name in the all-time statistics.
+struct FlagEvent {
+    PhraseId phrase;
+    const char* name;
+};
+inline constexpr FlagEvent kFlagEvents[] = {
+    {PH_RED_FLAG_TAKEN, "red_flag_taken"},   {PH_RED_FLAG_DROPPED, "red_flag_dropped"},
+    {PH_RED_FLAG_CAPTURED, "red_flag_captured"}, {PH_BLUE_FLAG_TAKEN, "blue_flag_taken"},
+    {PH_BLUE_FLAG_DROPPED, "blue_flag_dropped"}, {PH_BLUE_FLAG_CAPTURED, "blue_flag_captured"},
+};
 
 struct KillState {
     // Kills of the current map by weapon number (kills and team kills between two

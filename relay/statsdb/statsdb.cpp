@@ -77,8 +77,6 @@ constexpr const char* kSchemaSteps[] = {
 };
 constexpr int kSchemaVersion = static_cast<int>(std::size(kSchemaSteps));
 static_assert(kSchemaVersion == kStatsSchema);
-static_assert(kStatsKill == kStatsKillKind && kStatsTeamKill == kStatsTeamKillKind &&
-              kStatsSuicide == kStatsSuicideKind);
 
 enum Stmt {
     kFindFile,
@@ -162,8 +160,8 @@ const char* team_text(int team)
 const char* kind_text(int kind)
 {
     switch (kind) {
-    case kStatsTeamKill: return "teamkill";
-    case kStatsSuicide: return "suicide";
+    case kStatsTeamKillKind: return "teamkill";
+    case kStatsSuicideKind: return "suicide";
     default: return "kill";
     }
 }
@@ -485,7 +483,7 @@ void write_batch(Relay& r)
             sqlite3_bind_int64(st, 1, f.dbid);
             sqlite3_bind_int64(st, 2, e.lineend);
             sqlite3_bind_int64(st, 3, e.time);
-            sqlite3_bind_text(st, 4, kStatsFlagEvents[e.kind - kStatsFlag], -1, SQLITE_STATIC);
+            sqlite3_bind_text(st, 4, kFlagEvents[e.kind - kStatsFlag].name, -1, SQLITE_STATIC);
             sqlite3_bind_int64(st, 5, player_id(s, e.victim, e.time));
             bind_text(st, 6, team_text(e.victimteam));
             bind_id(st, 7, map_id(s, e.map));
@@ -507,19 +505,19 @@ void write_batch(Relay& r)
         bind_text(st, 10, team_text(e.victimteam));
         check(s, sqlite3_step(st), "cannot add a kill");
         switch (e.kind) {
-        case kStatsKill:
+        case kStatsKillKind:
             if (e.killer >= 0) {
                 touch(e.killer, e.time).kills += 1;
                 weaponkills[{e.killer, e.weapon}] += 1;
             }
             touch(e.victim, e.time).deaths += 1;
             break;
-        case kStatsTeamKill:
+        case kStatsTeamKillKind:
             if (e.killer >= 0)
                 touch(e.killer, e.time).teamkills += 1;
             touch(e.victim, e.time);
             break;
-        case kStatsSuicide:
+        case kStatsSuicideKind:
             touch(e.victim, e.time).suicides += 1;
             break;
         default: break;
@@ -747,10 +745,10 @@ void statsdb_kill(Relay& r, int kind, const PlayerRecord* killer, const PlayerRe
         return;
     StatsEvent e;
     e.kind = kind;
-    e.killer = killer && kind != kStatsSuicide ? name_index(r, *killer) : -1;
+    e.killer = killer && kind != kStatsSuicideKind ? name_index(r, *killer) : -1;
     e.victim = name_index(r, *victim);
     e.weapon = weapon;
-    e.killerteam = killer && kind != kStatsSuicide ? killerteam : 0;
+    e.killerteam = killer && kind != kStatsSuicideKind ? killerteam : 0;
     e.victimteam = victimteam;
     push_event(r, e);
 }
@@ -824,10 +822,9 @@ long long statsdb_due_ms(const Relay& r)
     const StatsDb& s = r.statsdb;
     if (s.path.empty())
         return -1;
-    long long due = -1;
-    if (s.dirtysince >= 0)
-        due = s.dirtysince + kStatsWriteMs;
-    if (!s.db && (due < 0 || s.retryat > due))
+    // The oldest waiting line's deadline; without a database not before the retry.
+    long long due = s.dirtysince >= 0 ? s.dirtysince + kStatsWriteMs : -1;
+    if (!s.db)
         due = std::max(due, s.retryat);
     return due;
 }

@@ -21,10 +21,8 @@ struct PlayerRecord;
 struct sqlite3;
 struct sqlite3_stmt;
 
-inline constexpr int kStatsKill = 1;     // killer a kill (unless the world), victim a death
-inline constexpr int kStatsTeamKill = 2; // killer a team kill
-inline constexpr int kStatsSuicide = 3;  // victim a suicide
-inline constexpr int kStatsFlag = 16;    // + the index in kStatsFlagEvents
+// An event's kind: the kill hook's kinds, or this plus the index in kFlagEvents.
+inline constexpr int kStatsFlag = 16;
 
 // The schema this relay writes; older ones are upgraded in place.
 inline constexpr int kStatsSchema = 1;
@@ -43,7 +41,7 @@ struct StatsEvent {
     int file = 0;           // index into StatsDb::files
     long long lineend = 0;  // offset just after its log line
     long long time = 0;     // when the line was read (seconds since the epoch)
-    int kind = 0;           // kStatsKill ..., or kStatsFlag + the flag event
+    int kind = 0;           // kStatsKillKind ..., or kStatsFlag + the flag event
     int killer = -1;        // index into StatsDb::names; -1 the world / none
     int victim = -1;        // the victim, or the flag event's player
     int weapon = 0;         // weapon number
@@ -116,10 +114,6 @@ struct StatsDb {
     std::vector<StatsTotals> top; // the all-time top 10 after the last write
 };
 
-// The flag events kept, by their index.
-inline constexpr const char* kStatsFlagEvents[] = {"red_flag_taken",    "red_flag_dropped",  "red_flag_captured",
-                                                   "blue_flag_taken",   "blue_flag_dropped", "blue_flag_captured"};
-
 bool statsdb_configured(const Relay& r);
 
 // The follower's calls: a new reading begins; a line goes to its processor.
@@ -129,7 +123,7 @@ void statsdb_line(Relay& r, const char* line, int len);
 // killer null for the world.
 void statsdb_kill(Relay& r, int kind, const PlayerRecord* killer, const PlayerRecord* victim, int weapon,
                   int killerteam, int victimteam);
-// A flag event (index into kStatsFlagEvents) of a player (name as in the log) of team.
+// A flag event (index into kFlagEvents) of a player (name as in the log) of team.
 void statsdb_flag(Relay& r, const char* name, int event, int team);
 
 // The main loop's duty: opens the database (again) and writes what is due.
