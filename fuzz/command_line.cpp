@@ -19,7 +19,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, std::size_t size)
         argv.push_back(s.data());
     argv.push_back(nullptr);
 
-    FuzzRelay t(false);
+    TestRelay t(fuzz_storage());
     t.fake.write_file("/log/games.log", "0:00 InitGame:\n");
     fuzz_guarded([&] { parse_command_line(t.r(), static_cast<int>(args.size()), argv.data()); });
     return 0;

@@ -5,61 +5,35 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <new>
 #include <string>
 #include <string_view>
 #include <vector>
 
 #include "relay/relay.h"
 #include "relay/base/trace.h"
-#include "relay/players/table.h"
-#include "tests/support/fake_platform.h"
-#include "tests/support/relay_fixture.h"
+#include "tests/support/connected_relay.h"
 
-// A relay on the fake platform, built afresh in the same storage for every input
-// (a new allocation of its size each time would cost more than most inputs' work).
-// Connected: IRC socket open and channel #chan joined, owner password "s3cret",
-// tracing at every level, and an open local game client socket so in-game answers
-// are built and sent. One at a time.
-struct FuzzRelay {
-    FakePlatform fake;
-    Relay* relay;
-    int sock = 0;
+// Storage for the one relay of a fuzz target, built afresh in it for every input.
+inline void* fuzz_storage()
+{
+    alignas(Relay) static unsigned char bytes[sizeof(Relay)];
+    return bytes;
+}
 
-    explicit FuzzRelay(bool connected = true) : relay(new (storage()) Relay(fake))
+// The relay of most targets, connected: IRC socket open and channel #chan joined,
+// owner password "s3cret", tracing at every level, and an open local game client
+// socket so in-game answers are built and sent. One at a time.
+struct FuzzRelay : ConnectedRelay {
+    FuzzRelay() : ConnectedRelay(fuzz_storage())
     {
-        if (!connected)
-            return;
         Relay& x = r();
-        sock = connect_fake_irc(x, fake);
-        x.settings.channel = std::string("#chan");
         x.settings.irchost = std::string("irc.test");
         x.settings.botpass = std::string("s3cret");
         x.settings.logfile = std::string("/log/games.log");
         fake.hosts["irc.test"] = 0x0100000a;
         x.query.localsocket = fake.sock_create(false);
         x.query.localopen = 1;
-        x.settings.debuglevel = 200;
-        open_trace(x);
-    }
-    ~FuzzRelay() { relay->~Relay(); }
-    FuzzRelay(const FuzzRelay&) = delete;
-    FuzzRelay& operator=(const FuzzRelay&) = delete;
-
-    Relay& r() { return *relay; }
-    // Adds a player known by client number.
-    void player(int id, const char* name, int team)
-    {
-        add_player(r(), id);
-        set_player_name(r(), id, name);
-        set_player_team(r(), id, team);
-    }
-
-private:
-    static void* storage()
-    {
-        alignas(Relay) static unsigned char bytes[sizeof(Relay)];
-        return bytes;
+        trace_on(200);
     }
 };
 

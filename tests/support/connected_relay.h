@@ -39,7 +39,7 @@ inline std::size_t channel_text_bytes(const std::vector<std::string>& lines, std
 struct ConnectedRelay : TestRelay {
     int sock = 0;
 
-    ConnectedRelay()
+    explicit ConnectedRelay(void* storage = nullptr) : TestRelay(storage)
     {
         sock = connect_fake_irc(r(), fake);
         r().settings.channel = "#chan";

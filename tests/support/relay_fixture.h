@@ -1,7 +1,7 @@
 // A fresh Relay on a fake platform, for unit tests.
 #pragma once
 
-#include <memory>
+#include <new>
 
 #include "relay/relay.h"
 #include "tests/support/fake_platform.h"
@@ -30,8 +30,29 @@ inline int connect_fake_irc(Relay& r, FakePlatform& fake, bool joined = true)
     return sock;
 }
 
+// A fresh Relay on a fake platform: on the heap, or in storage of sizeof(Relay),
+// aligned for one, that the caller reuses (the fuzz targets build a relay for
+// every input, where a new allocation of its size costs more than most inputs).
 struct TestRelay {
     FakePlatform fake;
-    std::unique_ptr<Relay> relay = std::make_unique<Relay>(fake);
-    Relay& r() { return *relay; }
+
+    explicit TestRelay(void* storage = nullptr)
+        : relay_(storage ? new (storage) Relay(fake) : new Relay(fake)), owned_(storage == nullptr)
+    {
+    }
+    ~TestRelay()
+    {
+        if (owned_)
+            delete relay_;
+        else
+            relay_->~Relay();
+    }
+    TestRelay(const TestRelay&) = delete;
+    TestRelay& operator=(const TestRelay&) = delete;
+
+    Relay& r() { return *relay_; }
+
+private:
+    Relay* relay_;
+    bool owned_;
 };
