@@ -16,6 +16,7 @@
 #include <thread>
 #include <vector>
 
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -25,8 +26,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 constexpr int kGameClientPort = 20100; // where the relay sends its print packets
 
 // Stands in for the game client: a UDP socket on 127.0.0.1:20100.
@@ -96,11 +95,7 @@ bool relay_report(const std::string& line)
 }
 
 // A relay started on a console log that already holds `history`, with `options`.
-struct ConsoleRelay {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct ConsoleRelay : E2eFixture {
     GameClientPort game;
     std::string logfile;
     std::size_t next = 0; // first watcher line not yet looked at
@@ -109,17 +104,8 @@ struct ConsoleRelay {
     {
         logfile = dir.write("qconsole.log", history);
         ASSERT_TRUE(game.open(120000)) << "UDP port " << kGameClientPort << " stays taken";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
+        ASSERT_NO_FATAL_FAILURE(start_server());
         ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick, options)));
-    }
-
-    void stop()
-    {
-        relay.stop();
-        if (server)
-            server->stop();
     }
 
     // The text of the relay's next line in the channel.
@@ -137,7 +123,7 @@ struct ConsoleRelay {
     }
 };
 
-struct ConsoleCommandE2E : ::testing::Test, ConsoleRelay {
+struct ConsoleCommandE2E : ConsoleRelay {
     void SetUp() override
     {
         if (IrcServer::program().empty())
@@ -145,17 +131,15 @@ struct ConsoleCommandE2E : ::testing::Test, ConsoleRelay {
         ASSERT_NO_FATAL_FAILURE(start("", {}));
         ASSERT_TRUE(next_report(20000)) << relay.output() << watcher.transcript(); // the login banner
     }
-    void TearDown() override { stop(); }
 };
 
 // Started without options, with -g and with -r.
-struct HistoryE2E : ::testing::TestWithParam<std::vector<std::string>>, ConsoleRelay {
+struct HistoryE2E : ConsoleRelay, ::testing::WithParamInterface<std::vector<std::string>> {
     void SetUp() override
     {
         if (IrcServer::program().empty())
             GTEST_SKIP() << "ngircd not available";
     }
-    void TearDown() override { stop(); }
 };
 
 } // namespace

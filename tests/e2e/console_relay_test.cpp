@@ -9,7 +9,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/support/channel_fixture.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -18,9 +18,6 @@
 using namespace e2e;
 
 namespace {
-
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 
 // The text of a PRIVMSG from the relay to the channel, trailing blanks dropped
 // (the server removes them on delivery).

@@ -11,6 +11,7 @@
 #include <vector>
 
 #include "tests/e2e/support/channel_reports.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -20,9 +21,6 @@
 using namespace e2e;
 
 namespace {
-
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 
 const char* const kMatch = "Alice joined the red team.\n"
                            "@everyone joined the blue team.\n"
@@ -83,39 +81,23 @@ struct MatchRun {
     double seconds = 0;               // from the first event line to the last report
 };
 
-struct DiscordE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
+struct DiscordE2E : ChannelFixture {
     WebhookStandIn webhook{dir};
 
-    void SetUp() override
-    {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir);
-        ASSERT_TRUE(server->start()) << server->log();
-    }
     void TearDown() override
     {
-        relay_.reset();
+        relay.stop();
         webhook.stop();
-        if (server)
-            server->stop();
+        ChannelFixture::TearDown();
     }
 
-    // One relay run over the match with the colour file given; the relay stays
-    // until the test ends or the next run.
-    std::unique_ptr<RelayProcess> relay_;
+    // One relay run, as nick, over the match with the colour file given; the relay
+    // stays until the test ends or the next run.
     MatchRun relay_match(const std::string& colours, const std::string& nick)
     {
         MatchRun run;
         dir.write("irccolors_sof2.cfg", colours);
         const std::string logfile = dir.write("qconsole.log", "");
-        IrcClient watcher;
-        EXPECT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
-        relay_.reset();
-        relay_ = std::make_unique<RelayProcess>(dir);
-        RelayProcess& relay = *relay_;
         EXPECT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, nick)));
         ChannelReports reports(watcher, kChannel, nick);
         auto banner = reports.until("Tidewatch", 20000);

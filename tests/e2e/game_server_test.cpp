@@ -11,7 +11,7 @@
 
 #include "tests/e2e/support/channel_reports.h"
 #include "tests/e2e/support/game_server.h"
-#include "tests/e2e/support/channel_fixture.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -20,9 +20,6 @@
 using namespace e2e;
 
 namespace {
-
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 
 std::string C(const char* code)
 {

@@ -23,9 +23,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kNick = "SOF2Tidewatch";
-
 bool is_report(const std::string& line)
 {
     return line.rfind("PRIVMSG " + kChannel + " :", 0) == 0;
@@ -40,7 +37,7 @@ struct InputFaultsE2E : PeerFixture {
 
     void start_relay(std::vector<std::string> options, bool write_colours = true)
     {
-        start_with_peer(kNick, options, "", write_colours);
+        start_with_peer(kRelayNick, options, "", write_colours);
     }
 
     // The report naming victim, or "" when none came within timeout_ms.

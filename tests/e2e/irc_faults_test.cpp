@@ -20,9 +20,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kNick = "SOF2Tidewatch";
-
 double seconds_since(std::chrono::steady_clock::time_point t0)
 {
     return std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
@@ -34,7 +31,7 @@ bool report_with(const std::string& line, const std::string& text)
 }
 
 struct IrcFaultsE2E : PeerFixture {
-    void SetUp() override { start_with_peer(kNick, {"-c", "-b", "s3cret"}); }
+    void SetUp() override { start_with_peer(kRelayNick, {"-c", "-b", "s3cret"}); }
 
     // A kill written now is reported (within timeout_ms); returns its line.
     std::string kill_reported(const std::string& victim, int timeout_ms = 15000)
@@ -96,16 +93,16 @@ TEST_F(IrcFaultsE2E, HostileServerInputNeitherCrashesNorDeafens)
 {
     const std::vector<HostileInput> inputs = {
         {"line longer than the input buffer", std::string(40000, 'A') + "\r\nPING :after-long\r\n", "PONG after-long"},
-        {"over-long PRIVMSG to the relay", ":Mallory!m@h PRIVMSG " + kNick + " :!pass " + std::string(5000, 'x') + "\r\n",
+        {"over-long PRIVMSG to the relay", ":Mallory!m@h PRIVMSG " + kRelayNick + " :!pass " + std::string(5000, 'x') + "\r\n",
          ""},
         {"lines ended by LF alone", "PING :lf-only\n:irc.peer.test NOTICE * :hi\n", "PONG lf-only"},
         {"a line cut in two sends", "PING :spl", "PONG split", "it\r\n"},
         {"every byte value", all_bytes_line(), ""},
-        {"NUL, CR alone and control bytes", std::string(":Mallory!m@h PRIVMSG ") + kNick + " :!quit\0now\r\n" +
+        {"NUL, CR alone and control bytes", std::string(":Mallory!m@h PRIVMSG ") + kRelayNick + " :!quit\0now\r\n" +
                                                 "PING :a\rb\x01\x03\x16\r\n\xff\xfe\xfd\r\n",
          ""},
         {"a flood of PINGs", repeated("PING :flood\r\n", 10000), "PONG flood"},
-        {"a flood of ban replies", repeated(":irc.peer.test 474 " + kNick + " " + kChannel + " :banned\r\n", 300), ""},
+        {"a flood of ban replies", repeated(":irc.peer.test 474 " + kRelayNick + " " + kChannel + " :banned\r\n", 300), ""},
     };
     int n = 0;
     for (const HostileInput& in : inputs) {
@@ -155,7 +152,7 @@ struct ConnectionLossE2E : IrcFaultsE2E, ::testing::WithParamInterface<Connectio
 // still its owner.
 TEST_P(ConnectionLossE2E, BackAtOnceWithItsStateKept)
 {
-    peer.send_raw(":Boss!b@h PRIVMSG " + kNick + " :!pass s3cret\r\n");
+    peer.send_raw(":Boss!b@h PRIVMSG " + kRelayNick + " :!pass s3cret\r\n");
     ASSERT_TRUE(peer.wait_for_text("AUTHORIZED", 10000)) << peer.transcript();
     EXPECT_NE(kill_reported("Bob").find(" [ 1/ 0]"), std::string::npos);
 
@@ -165,7 +162,7 @@ TEST_P(ConnectionLossE2E, BackAtOnceWithItsStateKept)
     dir.append("qconsole.log", "Carl was shot by Alice's M4\n");
 
     std::size_t from = peer.lines().size();
-    ASSERT_TRUE(peer.accept_login(kNick, 20000)) << relay.output() << peer.transcript();
+    ASSERT_TRUE(peer.accept_login(kRelayNick, 20000)) << relay.output() << peer.transcript();
     EXPECT_LT(seconds_since(t0), 20.0);
     // The full login, in order, on the new connection.
     std::vector<std::string> login;
@@ -180,7 +177,7 @@ TEST_P(ConnectionLossE2E, BackAtOnceWithItsStateKept)
     EXPECT_EQ(count("Carl"), 1u) << peer.transcript();
 
     from = peer.lines().size();
-    peer.send_raw(":Boss!b@h PRIVMSG " + kNick + " :!playerstats on\r\n");
+    peer.send_raw(":Boss!b@h PRIVMSG " + kRelayNick + " :!playerstats on\r\n");
     EXPECT_TRUE(peer.wait_for_text("PRIVMSG Boss :\x03" "1,0 PLAYERSTATS:", 10000, from)) << peer.transcript();
     EXPECT_EQ(peer.connections(), 2);
 }
@@ -188,7 +185,7 @@ TEST_P(ConnectionLossE2E, BackAtOnceWithItsStateKept)
 INSTANTIATE_TEST_SUITE_P(Losses, ConnectionLossE2E,
                          ::testing::Values(ConnectionLoss{"Closed", "ERROR :Closing link\r\n", false},
                                            ConnectionLoss{"Reset", "", true},
-                                           ConnectionLoss{"ResetMidLine", ":irc.peer.test PRIVMSG " + kNick + " :half a li",
+                                           ConnectionLoss{"ResetMidLine", ":irc.peer.test PRIVMSG " + kRelayNick + " :half a li",
                                                           true}),
                          [](const auto& info) { return std::string(info.param.name); });
 

@@ -8,6 +8,7 @@
 #include <memory>
 #include <string>
 
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -17,8 +18,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 // The banner as the watcher receives it: colour 1,15, then the banner text (the
 // server drops its trailing blank).
 const std::string kBannerText = "PRIVMSG #tidewatch :\x03" "1,15 Quillon's SOF2 Tidewatch v1.2";
@@ -35,25 +34,8 @@ bool relay_banner(const std::string& line)
            line.find_first_not_of(' ', at + kBannerText.size()) == std::string::npos;
 }
 
-struct IrcSessionE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct IrcSessionE2E : E2eFixture {
     std::string logfile = dir.write("games.log", "");
-
-    void start_server(IrcServerOptions options = {})
-    {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir, options);
-        ASSERT_TRUE(server->start()) << server->log();
-    }
-
-    void watch()
-    {
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
-    }
 
     // The relay joins the channel and greets it with its banner.
     void expect_relay_arrives(int timeout_ms, std::size_t from = 0)
@@ -66,12 +48,6 @@ struct IrcSessionE2E : ::testing::Test {
         ASSERT_TRUE(banner) << "relay output:\n" << relay.output() << "\nwatcher:\n" << watcher.transcript();
     }
 
-    void TearDown() override
-    {
-        relay.stop();
-        if (server)
-            server->stop();
-    }
 };
 
 } // namespace
@@ -79,7 +55,6 @@ struct IrcSessionE2E : ::testing::Test {
 TEST_F(IrcSessionE2E, RelayJoinsAndShowsItsBanner)
 {
     start_server();
-    watch();
     ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile)));
     // Four paced lines (2.15 s each) come before the JOIN.
     expect_relay_arrives(30000);
@@ -94,7 +69,6 @@ TEST_F(IrcSessionE2E, RelayAnswersTheServersPing)
     options.ping_timeout = 3;
     options.pong_timeout = 3;
     start_server(options);
-    watch();
     ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile)));
     expect_relay_arrives(30000);
     std::size_t after_join = watcher.lines().size();
@@ -121,7 +95,6 @@ TEST_P(ServerRestartE2E, RelayIsBackWithinTwentySecondsAndReportsTheNextKill)
     const bool killed = GetParam();
     dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
     start_server();
-    watch();
     ASSERT_TRUE(relay.start(relay_args(server->port(), kChannel, logfile, kRelayNick, {"-c", "-b", "s3cret"})));
     expect_relay_arrives(30000);
     IrcClient boss;

@@ -13,6 +13,7 @@
 
 #include "tests/e2e/support/channel_reports.h"
 #include "tests/e2e/support/game_server.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -24,9 +25,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
-const std::string kBanner = "\x03" "1,15 Quillon's SOF2 Tidewatch v1.2";
 // base64 of "tidebot\0tidebot\0s3cret"
 const std::string kGoodProof = "dGlkZWJvdAB0aWRlYm90AHMzY3JldA==";
 
@@ -35,11 +33,7 @@ bool has(const std::string& text, const std::string& part)
     return text.find(part) != std::string::npos;
 }
 
-struct ModernNetworkE2E : ::testing::Test {
-    TempDir dir;
-    std::unique_ptr<IrcServer> server;
-    RelayProcess relay{dir};
-    IrcClient watcher;
+struct ModernNetworkE2E : E2eFixture {
     ChannelReports channel{watcher, kChannel, kRelayNick};
     ScriptedPeer peer;
     GameServer game;
@@ -50,17 +44,7 @@ struct ModernNetworkE2E : ::testing::Test {
         relay.stop();
         peer.stop();
         game.stop();
-        if (server)
-            server->stop();
-    }
-
-    void start_server(IrcServerOptions options)
-    {
-        if (IrcServer::program().empty())
-            GTEST_SKIP() << "ngircd not available";
-        server = std::make_unique<IrcServer>(dir, options);
-        ASSERT_TRUE(server->start()) << server->log();
-        ASSERT_TRUE(watcher.watch(server->port(), kChannel)) << watcher.transcript();
+        E2eFixture::TearDown();
     }
 
     void start_relay(const std::string& host, int port, const std::string& general,

@@ -7,7 +7,7 @@
 #include <string>
 #include <vector>
 
-#include "tests/e2e/support/channel_fixture.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/relay_process.h"
@@ -16,10 +16,6 @@
 using namespace e2e;
 
 namespace {
-
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
-const std::string kBanner = "\x03" "1,15 Quillon's SOF2 Tidewatch v1.2";
 
 // A line the relay sent to target (a nick or the channel).
 std::function<bool(const std::string&)> from_relay_to(const std::string& target)

@@ -15,8 +15,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-
 struct OwnerIdentityE2E : PeerFixture {
     std::string nick;
 

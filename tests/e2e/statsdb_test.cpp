@@ -19,7 +19,7 @@
 
 #include <nlohmann/json.hpp>
 
-#include "tests/e2e/support/channel_fixture.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/process.h"
 #include "tests/e2e/support/relay_process.h"
@@ -28,8 +28,6 @@ using namespace e2e;
 
 namespace {
 
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 const std::string kFirstLine = "------- Game Initialization -------\n";
 const char* kSqlite = "/usr/bin/sqlite3";
 const std::string kTotals = "SELECT name, kills, deaths, teamkills, suicides FROM player_totals ORDER BY name";

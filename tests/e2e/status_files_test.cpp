@@ -20,7 +20,7 @@
 #include <nlohmann/json.hpp>
 
 #include "tests/e2e/support/channel_reports.h"
-#include "tests/e2e/support/channel_fixture.h"
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_client.h"
 #include "tests/e2e/support/irc_server.h"
 #include "tests/e2e/support/net.h"
@@ -30,9 +30,6 @@
 using namespace e2e;
 
 namespace {
-
-const std::string kChannel = "#tidewatch";
-const std::string kRelayNick = "SOF2Tidewatch";
 
 std::string slurp(const std::string& path)
 {

@@ -1,23 +1,17 @@
-// The common ground of the end-to-end tests that play the IRC server themselves:
-// a scratch directory, a scripted peer on 127.0.0.1, the relay under test and its
-// (empty) console log.
+// The end-to-end tests that play the IRC server themselves: a scripted peer on
+// 127.0.0.1 instead of ngircd, and the relay's (empty) console log.
 #pragma once
-
-#include <gtest/gtest.h>
 
 #include <string>
 #include <vector>
 
+#include "tests/e2e/support/e2e_fixture.h"
 #include "tests/e2e/support/irc_peer.h"
-#include "tests/e2e/support/relay_process.h"
-#include "tests/e2e/support/temp_dir.h"
 
 namespace e2e {
 
-struct PeerFixture : ::testing::Test {
-    TempDir dir;
+struct PeerFixture : E2eFixture {
     IrcPeer peer;
-    RelayProcess relay{dir};
     std::string logfile = dir.write("qconsole.log", "");
 
     // Starts the relay as nick with options (one second between lines unless the
@@ -29,12 +23,10 @@ struct PeerFixture : ::testing::Test {
         if (write_colours)
             dir.write("irccolors_sof2.cfg", "[general]\nwaitmillisecs=1000\n");
         ASSERT_TRUE(peer.listen());
-        ASSERT_TRUE(relay.start(relay_args(peer.port(), "#tidewatch", logfile, nick, options)));
+        ASSERT_TRUE(relay.start(relay_args(peer.port(), kChannel, logfile, nick, options)));
         ASSERT_TRUE(peer.accept_login(welcome.empty() ? nick : welcome, 20000)) << relay.output() << peer.transcript();
         ASSERT_TRUE(peer.wait_for_text("Tidewatch v1.2", 10000)) << peer.transcript();
     }
-
-    void TearDown() override { relay.stop(); }
 };
 
 } // namespace e2e
